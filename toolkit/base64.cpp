@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <QtEndian>
+
 #include <cstring>
 
 namespace vn {
@@ -76,40 +78,41 @@ QByteArray Base64Encode(QByteArrayView data)
     return out;
 }
 
-std::optional<QByteArray> Base64Decode(QByteArrayView text)
+namespace {
+
+// Decodes text that holds nothing but Base64 characters and padding.
+std::optional<QByteArray> decodeCompact(QByteArrayView text)
 {
-    QByteArray compact;
-    if (std::any_of(text.begin(), text.end(), isSkippable)) {
-        compact.reserve(text.size());
-        for (const char c : text) {
-            if (!isSkippable(c))
-                compact.append(c);
-        }
-        text = compact;
-    }
     qsizetype n = text.size();
-    const char *in = text.data();
+    const auto *u = reinterpret_cast<const unsigned char *>(text.data());
     int padding = 0;
-    while (n > 0 && in[n - 1] == '=' && padding < 2) {
+    while (n > 0 && u[n - 1] == '=' && padding < 2) {
         --n;
         ++padding;
     }
     if (n % 4 == 1 || (padding > 0 && (n + padding) % 4 != 0))
         return std::nullopt;
 
-    QByteArray out(n / 4 * 3 + (n % 4 == 0 ? 0 : n % 4 - 1), Qt::Uninitialized);
+    const qsizetype size = n / 4 * 3 + (n % 4 == 0 ? 0 : n % 4 - 1);
+    QByteArray out(size, Qt::Uninitialized);
     auto *o = reinterpret_cast<unsigned char *>(out.data());
-    const auto *u = reinterpret_cast<const unsigned char *>(in);
     quint32 bad = 0;
     qsizetype i = 0;
-    for (; i + 4 <= n; i += 4) {
+    // Whole quanta, stored four bytes at a time while the output has room for the fourth.
+    for (; i + 4 <= n && (i / 4 * 3 + 4) <= size; i += 4, o += 3) {
+        const quint32 v = kDecode.value[0][u[i]] | kDecode.value[1][u[i + 1]]
+                          | kDecode.value[2][u[i + 2]] | kDecode.value[3][u[i + 3]];
+        bad |= v;
+        const quint32 bytes = qToBigEndian(v << 8);
+        std::memcpy(o, &bytes, 4);
+    }
+    for (; i + 4 <= n; i += 4, o += 3) {
         const quint32 v = kDecode.value[0][u[i]] | kDecode.value[1][u[i + 1]]
                           | kDecode.value[2][u[i + 2]] | kDecode.value[3][u[i + 3]];
         bad |= v;
         o[0] = static_cast<unsigned char>(v >> 16);
         o[1] = static_cast<unsigned char>(v >> 8);
         o[2] = static_cast<unsigned char>(v);
-        o += 3;
     }
     const qsizetype rest = n - i;
     if (rest >= 2) {
@@ -124,6 +127,23 @@ std::optional<QByteArray> Base64Decode(QByteArrayView text)
     if (bad & kInvalid)
         return std::nullopt;
     return out;
+}
+
+} // namespace
+
+std::optional<QByteArray> Base64Decode(QByteArrayView text)
+{
+    if (std::optional<QByteArray> decoded = decodeCompact(text))
+        return decoded;
+    QByteArray compact;
+    compact.reserve(text.size());
+    for (const char c : text) {
+        if (!isSkippable(c))
+            compact.append(c);
+    }
+    if (compact.size() == text.size())
+        return std::nullopt;
+    return decodeCompact(compact);
 }
 
 } // namespace vn
