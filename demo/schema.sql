@@ -1,0 +1,135 @@
+-- The journal tables and columns the health-declaration kiosk reads and writes, as the clinic's
+-- journal system defines them, for the demo journal and the tests. The kiosk never runs this
+-- against a real journal.
+--
+-- One source for SQLite, PostgreSQL and SQL Server: the loader replaces {DATETIME} and {BLOB}
+-- with the dialect's date-and-time and large-binary types. Identifiers stay unquoted (PostgreSQL
+-- folds them to lower case, and the kiosk's statements are unquoted as well). Yes/no columns are
+-- CHAR(1) holding 'T' or 'F'. No foreign keys: the journal system keeps its tables consistent
+-- itself, and the kiosk must cope with whatever it finds.
+
+-- Patients (read only).
+CREATE TABLE KUNDER (
+  PATIENTNR INTEGER NOT NULL,
+  PERSONNR VARCHAR(15),
+  F_RNAMN VARCHAR(40),
+  EFTERNAMN VARCHAR(40),
+  FODELSEDAG {DATETIME},
+  BTEXT VARCHAR(255),
+  MALSMAN2 VARCHAR(60),
+  CONSTRAINT PK_KUNDER PRIMARY KEY (PATIENTNR)
+);
+CREATE INDEX IX_KUNDER_PERSONNR ON KUNDER (PERSONNR);
+
+-- A patient's registrations; the highest LOPNR above 0 is the current one.
+CREATE TABLE PATREG (
+  LOPNR INTEGER NOT NULL,
+  PATIENTNR INTEGER NOT NULL,
+  ORTODONTIST INTEGER,
+  CONSTRAINT PK_PATREG PRIMARY KEY (LOPNR)
+);
+CREATE INDEX IX_PATREG_PATIENTNR ON PATREG (PATIENTNR);
+
+-- Health declarations. The kiosk inserts rows without SIGNERAD and PATDIGISIGN; the journal
+-- system signs them.
+CREATE TABLE PATHALSODEK (
+  LOPNR INTEGER NOT NULL,
+  PATIENTNR INTEGER NOT NULL,
+  REGNR INTEGER,
+  DATUM {DATETIME},
+  VARDGIVARENR INTEGER,
+  HALSONR INTEGER,
+  SIGNERAD CHAR(1) DEFAULT 'F',
+  PATDIGISIGN CHAR(1) DEFAULT 'F',
+  PATDIGISIGNATUR {BLOB},
+  CONSTRAINT PK_PATHALSODEK PRIMARY KEY (LOPNR)
+);
+CREATE INDEX IX_PATHALSODEK_PATIENTNR ON PATHALSODEK (PATIENTNR);
+
+-- One answer row per question of a declaration. The declared length of COL1VALUE and
+-- COL2VALUE is the longest answer the kiosk's answer boxes accept.
+CREATE TABLE PATHALSODEKVALUES (
+  PATHALSODEKLOPNR INTEGER NOT NULL,
+  GRUPPLOPNR INTEGER NOT NULL,
+  VALUELOPNR INTEGER NOT NULL,
+  COL1VALUE VARCHAR(255),
+  COL2VALUE VARCHAR(255),
+  CONSTRAINT PK_PATHALSODEKVALUES PRIMARY KEY (PATHALSODEKLOPNR, GRUPPLOPNR, VALUELOPNR)
+);
+
+-- Questionnaires (read only).
+CREATE TABLE HALSOJOURNALER (
+  HALSONR INTEGER NOT NULL,
+  NAMN VARCHAR(60),
+  AKTIV CHAR(1),
+  CONSTRAINT PK_HALSOJOURNALER PRIMARY KEY (HALSONR)
+);
+
+-- Groups of a questionnaire. With COL1CHECKBOX 'T' the heading is the question COL1CBOXACTION
+-- and the answer COL2CBOXACTION (NULL: none) opens the group.
+CREATE TABLE HALSOGRUPPER (
+  GRUPPLOPNR INTEGER NOT NULL,
+  HALSONR INTEGER NOT NULL,
+  AKTIV CHAR(1),
+  INDEXNR INTEGER,
+  NAMN VARCHAR(100),
+  ANTALCOL INTEGER,
+  COL1TEXT VARCHAR(60),
+  COL2TEXT VARCHAR(60),
+  COL1CHECKBOX CHAR(1),
+  COL1CBOXACTION INTEGER,
+  COL2CBOXACTION INTEGER,
+  GRUPPSYNLIG CHAR(1),
+  CONSTRAINT PK_HALSOGRUPPER PRIMARY KEY (GRUPPLOPNR)
+);
+CREATE INDEX IX_HALSOGRUPPER_HALSONR ON HALSOGRUPPER (HALSONR);
+
+-- Questions. COL1TYP/COL2TYP 0: free text; otherwise the answer list COL1LOOKUP/COL2LOOKUP.
+CREATE TABLE HALSOVALUES (
+  LOPNR INTEGER NOT NULL,
+  GRUPPLOPNR INTEGER NOT NULL,
+  INDEXNR INTEGER,
+  OVERSKRIFT VARCHAR(255),
+  ANTALCOL INTEGER,
+  COL1TYP INTEGER,
+  COL2TYP INTEGER,
+  COL1LOOKUP INTEGER,
+  COL2LOOKUP INTEGER,
+  CONSTRAINT PK_HALSOVALUES PRIMARY KEY (LOPNR)
+);
+CREATE INDEX IX_HALSOVALUES_GRUPPLOPNR ON HALSOVALUES (GRUPPLOPNR);
+
+-- Answer lists: picture mask, box style and default answer (NULL: none).
+CREATE TABLE DROPDOWNDATA (
+  LOPNR INTEGER NOT NULL,
+  DATAMASK VARCHAR(60),
+  DROPDOWNTYP INTEGER,
+  DEFVALUELOPNR INTEGER,
+  CONSTRAINT PK_DROPDOWNDATA PRIMARY KEY (LOPNR)
+);
+
+-- The answers of a list. The kiosk offers them in the order the database returns them (no
+-- ORDER BY), so rows are inserted in display order.
+CREATE TABLE DROPDOWNVALUES (
+  LOPNR INTEGER NOT NULL,
+  GROUPLOPNR INTEGER NOT NULL,
+  DROPDOWNTEXT VARCHAR(100),
+  AKTIV CHAR(1),
+  CONSTRAINT PK_DROPDOWNVALUES PRIMARY KEY (LOPNR)
+);
+CREATE INDEX IX_DROPDOWNVALUES_GROUPLOPNR ON DROPDOWNVALUES (GROUPLOPNR);
+
+-- The database login, enciphered (Base64 text); only the first row counts.
+CREATE TABLE VENNICUSER (
+  VNUSERNAME VARCHAR(255),
+  VNPASSWORD VARCHAR(255)
+);
+
+-- Counters and settings of the journal system. Deliberately without a unique key on
+-- (TABLENAME, FIELDNAME): duplicate counter rows occur in real journals and the kiosk copes.
+CREATE TABLE FIELDCOUNTERS (
+  TABLENAME VARCHAR(60) NOT NULL,
+  FIELDNAME VARCHAR(255) NOT NULL,
+  COUNTER INTEGER
+);
+CREATE INDEX IX_FIELDCOUNTERS_KEY ON FIELDCOUNTERS (TABLENAME, FIELDNAME);
