@@ -2,9 +2,9 @@
 # Installs what building the kiosk needs on Debian 12; with "--tests", also what the tests need.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev zlib1g-dev)
+packages=(cmake ninja-build g++ qt6-base-dev zlib1g-dev libqt6sql6-sqlite)
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(python3 libqt6sql6-sqlite)
+  packages+=(python3 postgresql libqt6sql6-psql libqt6sql6-odbc tdsodbc)
 fi
 
 missing=()
