@@ -278,15 +278,26 @@ private slots:
     void badDataLinkFiles_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("utf-8 instead of utf-16") << QByteArray("[oledb]\r\nProvider=SQLOLEDB.1;Data Source=S\r\n");
-        QTest::newRow("truncated") << DataLinkFileBytes(QStringLiteral("Provider=SQLOLEDB.1;Data Source=S")).left(21);
-        QTest::newRow("no oledb section") << DataLinkFileBytes(QStringLiteral("Provider=x")).replace("o\0l\0e\0d\0b\0", "a\0b\0c\0d\0e\0");
-        QTest::newRow("garbage") << QByteArray("\xFF\xFE\x00\xD8\x00\xD8", 6);
+        QTest::addColumn<QString>("failure");
+        const QString unknown = QStringLiteral("Okänd databasleverantör");
+        QTest::newRow("empty") << QByteArray() << unknown;
+        QTest::newRow("utf-8 instead of utf-16")
+            << QByteArray("[oledb]\r\nProvider=SQLite;Data Source=/nonexistent/j.sqlite\r\n")
+            << QStringLiteral("finns inte");
+        QTest::newRow("truncated")
+            << DataLinkFileBytes(QStringLiteral("Provider=SQLOLEDB.1;Data Source=S")).left(21) << unknown;
+        QTest::newRow("no oledb section")
+            << DataLinkFileBytes(QStringLiteral("Provider=SQLite")).replace("o\0l\0e\0d\0b\0", "a\0b\0c\0d\0e\0")
+            << unknown;
+        QTest::newRow("unknown provider")
+            << DataLinkFileBytes(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=j.mdb"))
+            << QStringLiteral("Okänd databasleverantör \"Microsoft.Jet.OLEDB.4.0\"");
+        QTest::newRow("garbage") << QByteArray("\xFF\xFE\x00\xD8\x00\xD8", 6) << unknown;
     }
     void badDataLinkFiles()
     {
         QFETCH(QByteArray, bytes);
+        QFETCH(QString, failure);
         QDir().mkpath(linksFolder());
         QFile file(linksFolder() + QStringLiteral("bad.udl"));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -294,10 +305,19 @@ private slots:
         file.close();
         WriteSetting(QStringLiteral("DataProvider"), QStringLiteral("DefaultDataProvider"), QStringLiteral("bad.udl"));
         LoadDefaultDataProvider();
-        // Whatever the file holds, preparing gives a connection string and no crash; what cannot
-        // be connected to is reported by the connecting itself.
-        PrepareConnection(QString(), QString());
+        // Whatever the file holds, preparing gives a connection string without a crash; what
+        // cannot be connected to is told by the connecting, in the connection message.
+        QVERIFY(PrepareConnection(QString(), QString()));
         QVERIFY(Toolkit().ConnectionString.startsWith(u"Provider="_qs));
+        TVNConnection connection;
+        try {
+            connection.Open(Toolkit().ConnectionString);
+            QFAIL("a bad data-link file must not connect");
+        } catch (const DatabaseError &error) {
+            ShowNotice(ConnectionFailureText(error.message()));
+        }
+        QVERIFY(m_dialogs.last().startsWith(u"Det gick inte att ansluta till databasen "_qs));
+        QVERIFY2(m_dialogs.last().contains(failure), qPrintable(m_dialogs.last()));
     }
 
     void findFilesRecurses()
