@@ -786,16 +786,22 @@ void TVNAdoQuery::Edit()
     m_state = DataSetState::Edit;
 }
 
-void TVNAdoQuery::Insert()
+TVNAdoQuery::Row TVNAdoQuery::blankRow() const
 {
-    requireEditable();
-    checkBrowseMode();
     Row row;
     const int columns = m_record.count();
     for (int c = 0; c < columns; ++c)
         row.values.append(QVariant());
     row.original = row.values;
     row.assigned.assign(static_cast<size_t>(columns), false);
+    return row;
+}
+
+void TVNAdoQuery::Insert()
+{
+    requireEditable();
+    checkBrowseMode();
+    Row row = blankRow();
     const int at = m_current < 0 ? 0 : m_current;
     m_rowBeforeInsert = m_current;
     m_rows.insert(m_rows.begin() + at, std::move(row));
@@ -810,12 +816,7 @@ void TVNAdoQuery::Append()
 {
     requireEditable();
     checkBrowseMode();
-    Row row;
-    const int columns = m_record.count();
-    for (int c = 0; c < columns; ++c)
-        row.values.append(QVariant());
-    row.original = row.values;
-    row.assigned.assign(static_cast<size_t>(columns), false);
+    Row row = blankRow();
     m_rowBeforeInsert = m_current;
     m_rows.push_back(std::move(row));
     m_state = DataSetState::Insert;

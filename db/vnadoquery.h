@@ -203,6 +203,8 @@ private:
     void requireActive() const;
     void requireEditable() const;
     void checkBrowseMode();
+    // A row of nulls with the columns of the open result, for Insert and Append.
+    Row blankRow() const;
     void refreshDetails(const QStringList *changedColumns = nullptr);
     void setPosition(int row);
     int fieldIndex(const QString &name) const;
