@@ -1,0 +1,58 @@
+#pragma once
+
+#include "dbtestutil.h"
+#include "toolkit/dialogs.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+class TfrmHalsoDekMain;
+
+// One kiosk workstation for a test: its own settings hives and data-link folder, a scratch
+// journal loaded with the demo data, a data-link file chosen in the settings, recorded dialogs
+// and exits, and the search pause shortened.
+class KioskFixture
+{
+public:
+    struct Shown
+    {
+        DialogKind kind;
+        QString text;
+    };
+
+    explicit KioskFixture(dbtest::Backend backend = dbtest::Backend::Sqlite);
+    ~KioskFixture();
+    KioskFixture(const KioskFixture &) = delete;
+    KioskFixture &operator=(const KioskFixture &) = delete;
+
+    // Why the journal could not be made (no PostgreSQL server named); empty when ready.
+    QString unavailable() const { return m_db.unavailable(); }
+    dbtest::ScratchDatabase &db() { return m_db; }
+
+    // A main window as the program creates it.
+    std::unique_ptr<TfrmHalsoDekMain> makeWindow();
+    // Points the chosen data-link file at another init string.
+    void writeDataLink(const QString &initString);
+
+    // Dialogs shown so far; questions take the answers queued here (No when none is left).
+    QList<Shown> shown;
+    QList<int> answers;
+    // Exit codes the program asked for.
+    QList<int> exitCodes;
+
+private:
+    QTemporaryDir m_dir;
+    dbtest::ScratchDatabase m_db;
+    QByteArray m_oldRegistryDir;
+    QByteArray m_oldCommonFilesDir;
+    std::unique_ptr<DialogPresenter> m_oldPresenter;
+};
+
+// Skips the test when the journal cannot be made.
+#define KIOSK_FIXTURE(name, backend)                                                               \
+    KioskFixture name(backend);                                                                    \
+    if (!name.unavailable().isEmpty())                                                             \
+        QSKIP(qPrintable(name.unavailable()));
