@@ -23,6 +23,22 @@ bool isNameChar(QChar c)
     return c.isLetterOrNumber() || c == u'_';
 }
 
+// The drivers bind a null QString or QByteArray as SQL NULL, so the snapshot must count it as
+// NULL too, or the next optimistic UPDATE would look for "= ''" and miss its row.
+bool isSqlNull(const QVariant &v)
+{
+    if (v.isNull())
+        return true;
+    switch (v.metaType().id()) {
+    case QMetaType::QString:
+        return static_cast<const QString *>(v.constData())->isNull();
+    case QMetaType::QByteArray:
+        return static_cast<const QByteArray *>(v.constData())->isNull();
+    default:
+        return false;
+    }
+}
+
 bool isNumeric(const QVariant &v)
 {
     switch (v.metaType().id()) {
@@ -42,8 +58,8 @@ bool isNumeric(const QVariant &v)
 
 bool valuesMatch(const QVariant &field, const QVariant &wanted, LocateOptions options)
 {
-    if (field.isNull() || wanted.isNull())
-        return field.isNull() && wanted.isNull();
+    if (isSqlNull(field) || isSqlNull(wanted))
+        return isSqlNull(field) && isSqlNull(wanted);
     if (isNumeric(field) && isNumeric(wanted)) {
         if (field.metaType().id() == QMetaType::Double ||
             wanted.metaType().id() == QMetaType::Double ||
@@ -151,7 +167,7 @@ QVariant TVNField::Value() const
 
 bool TVNField::IsNull() const
 {
-    return Value().isNull();
+    return isSqlNull(Value());
 }
 
 QString TVNField::AsString() const
@@ -974,8 +990,9 @@ void TVNAdoQuery::postUpdate(Row &row, const QString &table)
 {
     QList<int> changed;
     for (int c = 0; c < m_record.count(); ++c) {
-        const bool differs = row.values.at(c).isNull() != row.original.at(c).isNull() ||
-                             (!row.values.at(c).isNull() && row.values.at(c) != row.original.at(c));
+        const bool valueNull = isSqlNull(row.values.at(c));
+        const bool differs = valueNull != isSqlNull(row.original.at(c)) ||
+                             (!valueNull && row.values.at(c) != row.original.at(c));
         if (row.assigned[static_cast<size_t>(c)] && differs)
             changed.append(c);
     }
@@ -998,7 +1015,7 @@ void TVNAdoQuery::postUpdate(Row &row, const QString &table)
     }
     QStringList conditions;
     for (int c : std::as_const(where)) {
-        if (row.original.at(c).isNull()) {
+        if (isSqlNull(row.original.at(c))) {
             conditions.append(name(c) + QStringLiteral(" IS NULL"));
         } else {
             conditions.append(name(c) + QStringLiteral(" = ?"));

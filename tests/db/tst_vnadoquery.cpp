@@ -55,6 +55,12 @@ private slots:
     void insertEditCancel();
     void optimisticUpdate_data();
     void optimisticUpdate();
+    void nullTextEditedAgain_data()
+    {
+        QTest::addColumn<Backend>("backend");
+        dbtest::AddBackendRows();
+    }
+    void nullTextEditedAgain();
     void readOnlyRefusesEdits();
     void fieldDataSize_data();
     void fieldDataSize();
@@ -431,6 +437,32 @@ void TestVNAdoQuery::optimisticUpdate_data()
         row("keyed table, other column") << u"SELECT * FROM PATHALSODEK WHERE LOPNR = 10"_s
                                          << u"HALSONR"_s << u"REGNR"_s << false;
     }
+}
+
+// A text emptied to a null string is stored as NULL; the next edit of the row must still find it.
+void TestVNAdoQuery::nullTextEditedAgain()
+{
+    QFETCH(Backend, backend);
+    DBTEST_SCRATCH(db, backend);
+    fillJournal(db);
+    TVNConnection connection;
+    connection.Open(db.initString());
+    TVNAdoQuery query;
+    query.SetConnection(&connection);
+    query.SetSQL({u"SELECT * FROM PATHALSODEK WHERE LOPNR = 10"_s});
+    query.Open();
+
+    query.Edit();
+    query.FieldByName(u"PATDIGISIGN"_s).SetAsString(QString());
+    query.Post();
+    QVERIFY(query.FieldByName(u"PATDIGISIGN"_s).IsNull());
+    QVERIFY(db.scalar(u"SELECT PATDIGISIGN FROM PATHALSODEK WHERE LOPNR = 10"_s).isNull());
+
+    query.Edit();
+    query.FieldByName(u"PATDIGISIGN"_s).SetAsString(u"T"_s);
+    query.Post();
+    QCOMPARE(db.scalar(u"SELECT PATDIGISIGN FROM PATHALSODEK WHERE LOPNR = 10"_s).toString(),
+             u"T"_s);
 }
 
 // Two workstations read the same row; the first saves; the second's save must not overwrite it.
