@@ -4,6 +4,7 @@
 #include "toolkit/dialogs.h"
 
 #include <QApplication>
+#include <QScreen>
 
 namespace {
 
@@ -13,6 +14,10 @@ int RunKiosk(const QStringList &arguments)
     if (window.StartupExitCode() >= 0)
         return window.StartupExitCode();
     window.setWindowTitle(QApplication::applicationName());
+    // Without a window manager (a bare kiosk session) maximising does nothing, so the window
+    // takes the screen's area itself first.
+    if (const QScreen *screen = window.screen())
+        window.setGeometry(screen->availableGeometry());
     window.showMaximized();
     return QApplication::exec();
 }

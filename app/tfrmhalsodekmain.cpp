@@ -11,6 +11,7 @@
 #include "db/vnconnection.h"
 #include "questionnaire/counters.h"
 #include "questionnaire/journalqueries.h"
+#include "questionnaire/questionnairepage.h"
 #include "toolkit/cipherkeys.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/textcipher.h"
@@ -175,6 +176,15 @@ TfrmHalsoDekMain::TfrmHalsoDekMain(const QStringList &arguments, QWidget *parent
     buildQuestionnairePage();
     PageControl1->setCurrentIndex(0);
 
+    QuestionnaireWidgets pageWidgets;
+    pageWidgets.ScrollBoxBettfys = ScrollBoxBettfys;
+    pageWidgets.Panel4 = Panel4;
+    pageWidgets.Panel1 = Panel1;
+    pageWidgets.Label1 = Label1;
+    pageWidgets.Label2 = Label2;
+    pageWidgets.SpeedButton2 = SpeedButton2;
+    Questionnaire = new TQuestionnairePage(pageWidgets, Database1, Queries, this);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -327,7 +337,7 @@ void TfrmHalsoDekMain::FormCreate(const QStringList &arguments)
         closenow = true;
         return;
     }
-    FHalsoSignYear = -1;
+    Questionnaire->FHalsoSignYear = -1;
     klickatpostang = 0;
 
     SharedQuery = new TVNAdoQuery(this);
@@ -514,26 +524,15 @@ bool TfrmHalsoDekMain::FormMouseWheel(QWheelEvent *event)
 
 void TfrmHalsoDekMain::SpeedButton1Click()
 {
-    if (FModified) {
+    if (Questionnaire->FModified) {
         if (AskYesNo(QStringLiteral("Vill du ångra inmatningen?")) != mrYes)
             return;
-        try {
-            if (Queries->QPATHALSODEK->State() == DataSetState::Insert)
-                Queries->QPATHALSODEK->Cancel();
-            if (Database1->InTransaction())
-                Database1->RollbackTrans();
-            FModified = false;
-            Database1->BeginTrans();
-        } catch (const std::exception &) {
-            // A lost connection discards the answers anyway; the next identification
-            // reconnects and begins afresh.
-            FModified = false;
-        }
+        Questionnaire->DiscardAnswers();
     }
 
     oedit5->clear();
     PageControl1->setCurrentIndex(0);
-    clearQuestionnaire();
+    Questionnaire->ClearPage();
     oedit5->setFocus();
     SpeedButton3->show();
     SpeedButton2->hide();
@@ -556,15 +555,6 @@ void TfrmHalsoDekMain::SpeedButton1Click()
         endProgram(kExitCode);
 }
 
-void TfrmHalsoDekMain::clearQuestionnaire()
-{
-    // A fresh container drops every control and component of the previous questionnaire.
-    QWidget *old = ScrollBoxBettfys->takeWidget();
-    ScrollBoxBettfys->setWidget(new QWidget);
-    if (old)
-        old->deleteLater();
-}
-
 void TfrmHalsoDekMain::Timer3Timer()
 {
     Timer3->stop();
@@ -572,12 +562,13 @@ void TfrmHalsoDekMain::Timer3Timer()
 
 void TfrmHalsoDekMain::SpeedButton2Click()
 {
-    // Saving the declaration comes with the questionnaire.
+    Questionnaire->SpeedButton2Click();
 }
 
 void TfrmHalsoDekMain::PageControl1Change()
 {
-    // Opening the questionnaire comes with the questionnaire.
+    if (PageControl1->currentIndex() == 1)
+        Questionnaire->PageControl1Change(standardhalsodeklaration);
 }
 
 void TfrmHalsoDekMain::selectPersonnummer()

@@ -16,6 +16,7 @@ class QTimer;
 class QWheelEvent;
 class QToolButton;
 class TDCAppFileInformation;
+class TQuestionnairePage;
 class TextCipher;
 class TVNAdoQuery;
 class TVNConnection;
@@ -55,10 +56,6 @@ public:
 
     // Set when start-up could not connect: the window closes at its first activation.
     bool closenow = false;
-    // Answers changed since the questionnaire was loaded or last saved.
-    bool FModified = false;
-    bool FUpdating = false;
-    int FHalsoSignYear = -1;
     int klickatpostang = 0;
     int standardhalsodeklaration = -1;
 
@@ -105,6 +102,8 @@ public:
     TVNConnection *Database1 = nullptr;
     TVNConnection *lopnrDatabase = nullptr;
     JournalQueries *Queries = nullptr;
+    // The questionnaire page's building, change tracking (FModified) and saving.
+    TQuestionnairePage *Questionnaire = nullptr;
     TVNAdoQuery *SharedQuery = nullptr;
     TVNAdoQuery *ReadOnlyQuery = nullptr;
     QTimer *Timer3 = nullptr;
@@ -130,7 +129,6 @@ private:
     void readPersonnummerPicture();
     void createKeyboard();
     bool FormMouseWheel(QWheelEvent *event);
-    void clearQuestionnaire();
     void selectPersonnummer();
     bool counterConnectionLost() const;
     // Ends the program on purpose: the only way a close request is let through.

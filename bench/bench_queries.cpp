@@ -10,13 +10,12 @@
 #include "demo/pgconninfo.h"
 #include "questionnaire/journalqueries.h"
 
-#include <benchmark/benchmark.h>
-
 #include <QApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -56,12 +55,13 @@ void openQuestionnaire(JournalQueries &q)
             for (int box = 1; box <= boxes; ++box) {
                 const QString column = QStringLiteral("COL%1").arg(box);
                 if (q.QHALSOVALUES->FieldByName(column + QStringLiteral("TYP")).AsInteger() != 0)
-                    openAnswerList(q.QHALSOVALUES->FieldByName(column + QStringLiteral("LOOKUP")).AsInteger());
+                    openAnswerList(
+                        q.QHALSOVALUES->FieldByName(column + QStringLiteral("LOOKUP")).AsInteger());
             }
         }
     }
-    for (TVNAdoQuery *query : {q.QHALSOVALUES, q.QHALSOGRUPPER, q.QHALSOJOURNALER, q.QPATHALSODEKVALUES,
-                               q.QPATHALSODEK, q.PATREG, q.QKUNDER})
+    for (TVNAdoQuery *query : {q.QHALSOVALUES, q.QHALSOGRUPPER, q.QHALSOJOURNALER,
+                               q.QPATHALSODEKVALUES, q.QPATHALSODEK, q.PATREG, q.QKUNDER})
         query->Close();
 }
 
@@ -121,7 +121,8 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     g_sqliteFile = dir.filePath(QStringLiteral("demo.sqlite"));
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("load"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("load"));
         db.setDatabaseName(g_sqliteFile);
         loadDemo(db, Dialect::SQLite);
     }
@@ -129,24 +130,32 @@ int main(int argc, char **argv)
     benchmark::RegisterBenchmark("OpenQuestionnaire/SQLite", BM_OpenQuestionnaireSqlite)
         ->Unit(benchmark::kMillisecond);
 
-    const QString databaseName = QStringLiteral("vnbench_%1").arg(QCoreApplication::applicationPid());
-    std::optional<PgConnInfo> pg = ParsePgConnInfo(qEnvironmentVariable("VN_TEST_PG"));
+    const QString databaseName =
+        QStringLiteral("vnbench_%1").arg(QCoreApplication::applicationPid());
+    const QString pgServer = qEnvironmentVariable("VN_TEST_PG");
+    std::optional<PgConnInfo> pg;
+    if (!pgServer.trimmed().isEmpty())
+        pg = ParsePgConnInfo(pgServer);
     if (pg) {
         {
-            QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+            QSqlDatabase admin =
+                QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
             ApplyPgConnInfo(admin, *pg);
             if (admin.open())
                 QSqlQuery(admin).exec(QStringLiteral("CREATE DATABASE ") + databaseName);
             PgConnInfo target = *pg;
             target.dbname = databaseName;
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("load"));
+            QSqlDatabase db =
+                QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("load"));
             ApplyPgConnInfo(db, target);
             loadDemo(db, Dialect::PostgreSQL);
         }
         QSqlDatabase::removeDatabase(QStringLiteral("load"));
-        g_pgConnectionString = QStringLiteral("Provider=PostgreSQL;Data Source=%1:%2;Initial Catalog=%3;User ID=%4;Password=%5")
-                                   .arg(pg->host, QString::number(pg->port == -1 ? 5432 : pg->port),
-                                        databaseName, pg->user, pg->password);
+        g_pgConnectionString =
+            QStringLiteral(
+                "Provider=PostgreSQL;Data Source=%1:%2;Initial Catalog=%3;User ID=%4;Password=%5")
+                .arg(pg->host, QString::number(pg->port == -1 ? 5432 : pg->port), databaseName,
+                     pg->user, pg->password);
         benchmark::RegisterBenchmark("OpenQuestionnaire/PostgreSQL", BM_OpenQuestionnairePostgres)
             ->Unit(benchmark::kMillisecond);
     }
@@ -157,7 +166,8 @@ int main(int argc, char **argv)
 
     if (pg) {
         QSqlDatabase admin = QSqlDatabase::database(QStringLiteral("admin"));
-        QSqlQuery(admin).exec(QStringLiteral("DROP DATABASE IF EXISTS ") + databaseName + QStringLiteral(" WITH (FORCE)"));
+        QSqlQuery(admin).exec(QStringLiteral("DROP DATABASE IF EXISTS ") + databaseName +
+                              QStringLiteral(" WITH (FORCE)"));
         admin.close();
     }
     return 0;

@@ -3,6 +3,7 @@
 #include "app/tfrmhalsodekmain.h"
 #include "db/vnadoquery.h"
 #include "db/vnconnection.h"
+#include "questionnaire/questionnairepage.h"
 #include "demo/demojournal.h"
 #include "kioskfixture.h"
 #include "testrunner.h"
@@ -274,7 +275,7 @@ void TestMainWindow::closeButton()
     write.SQLAdd(
         u"INSERT INTO FIELDCOUNTERS (TABLENAME, FIELDNAME, COUNTER) VALUES ('T', 'F', 1)"_s);
     write.ExecSQL();
-    window->FModified = modified;
+    window->Questionnaire->FModified = modified;
     kiosk.answers = {answer};
 
     window->SpeedButton1->click();
@@ -288,7 +289,7 @@ void TestMainWindow::closeButton()
     }
     QCOMPARE(questionsAsked, questions);
     QCOMPARE(window->PageControl1->currentIndex(), pageAfter);
-    QCOMPARE(window->FModified, modified && answer != mrYes);
+    QCOMPARE(window->Questionnaire->FModified, modified && answer != mrYes);
     QVERIFY(window->Database1->InTransaction());
     TVNAdoQuery read;
     read.SetConnection(window->Database1);
@@ -319,7 +320,7 @@ void TestMainWindow::externalCloseRefused()
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     identify(*window, demojournal::kAdultPersonnr.toString());
-    window->FModified = true;
+    window->Questionnaire->FModified = true;
 
     QVERIFY(!window->close());
     QCloseEvent fromWindowManager;
@@ -331,7 +332,7 @@ void TestMainWindow::externalCloseRefused()
     QVERIFY(kiosk.exitCodes.isEmpty());
 
     // The exit gesture is the way out; it closes the window and its connections.
-    window->FModified = false;
+    window->Questionnaire->FModified = false;
     PasswordAnswers answers({u"felmanta"_s});
     for (int tap = 0; tap < 4; ++tap)
         window->SpeedButton1->click();

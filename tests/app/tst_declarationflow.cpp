@@ -1,0 +1,165 @@
+#include "app/tfrmhalsodekmain.h"
+#include "db/vnadoquery.h"
+#include "demo/demojournal.h"
+#include "kioskfixture.h"
+#include "questionnaire/answerbox.h"
+#include "questionnaire/bettfyspanel.h"
+#include "questionnaire/flowpanel.h"
+#include "questionnaire/questionnairepage.h"
+#include "testrunner.h"
+#include "widgets/maskededit.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QStackedWidget>
+#include <QTest>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+using dbtest::Backend;
+
+namespace {
+
+// The allergy group of the demo questionnaire: its switch question, a question behind it, and
+// the answer that opens it.
+constexpr int kAllergyGroup = 2;
+constexpr int kAllergySwitch = 201;
+constexpr int kPenicillin = 202;
+constexpr int kOpeningAnswer = 521;
+// A free-text question of the first group.
+constexpr int kGeneralGroup = 1;
+constexpr int kDoctorQuestion = 105;
+
+TBettFysPanel *rowOf(const TfrmHalsoDekMain &window, int group, int question)
+{
+    for (TFlowPanel *container : window.Questionnaire->GroupContainers()) {
+        for (auto *row : container->findChildren<TBettFysPanel *>(Qt::FindDirectChildrenOnly)) {
+            if (row->GruppLopnr == group && row->ValueLopnr == question)
+                return row;
+        }
+    }
+    return nullptr;
+}
+
+int indexOfNumber(const TAnswerBox *box, int number)
+{
+    for (int i = 0; i < box->Count(); ++i) {
+        if (box->ItemNumber(i) == number)
+            return i;
+    }
+    return -1;
+}
+
+int firstIndexOtherThan(const TAnswerBox *box, int number)
+{
+    for (int i = 0; i < box->Count(); ++i) {
+        if (box->ItemNumber(i) != number)
+            return i;
+    }
+    return -1;
+}
+
+void identify(TfrmHalsoDekMain &window, QStringView personnr)
+{
+    window.oedit5->setText(personnr.toString());
+    window.SpeedButton3->click();
+}
+
+} // namespace
+
+// The kiosk used as a patient uses it: identify, answer, open and close a group by its switch
+// question, save, leave, identify again and find the answers restored.
+class TestDeclarationFlow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { TQuestionnairePage::SetSavePause(std::chrono::milliseconds(0)); }
+    void cleanup() { TQuestionnairePage::SetSavePause(TQuestionnairePage::kSavePause); }
+    void answerSaveAndReturn_data();
+    void answerSaveAndReturn();
+};
+
+void TestDeclarationFlow::answerSaveAndReturn_data()
+{
+    QTest::addColumn<Backend>("backend");
+    QTest::newRow("sqlite") << Backend::Sqlite;
+    QTest::newRow("postgresql") << Backend::Postgres;
+}
+
+void TestDeclarationFlow::answerSaveAndReturn()
+{
+    QFETCH(Backend, backend);
+    KIOSK_FIXTURE(kiosk, backend);
+    auto window = kiosk.makeWindow();
+    window->resize(1366, 768);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+    identify(*window, demojournal::kAdultPersonnr);
+    QCOMPARE(window->PageControl1->currentIndex(), 1);
+    TBettFysPanel *allergySwitch = rowOf(*window, kAllergyGroup, kAllergySwitch);
+    TBettFysPanel *penicillin = rowOf(*window, kAllergyGroup, kPenicillin);
+    TBettFysPanel *doctor = rowOf(*window, kGeneralGroup, kDoctorQuestion);
+    QVERIFY(allergySwitch && penicillin && doctor);
+    QVERIFY(allergySwitch->IsGroupOwner());
+    QVERIFY(allergySwitch->Collapsed());
+    QVERIFY(!penicillin->isVisible());
+    QVERIFY(!window->Questionnaire->FModified);
+
+    // The opening answer shows the group's questions; another answer hides them again.
+    TAnswerBox *switchBox = allergySwitch->LeftComboBox();
+    const int opening = indexOfNumber(switchBox, kOpeningAnswer);
+    const int other = firstIndexOtherThan(switchBox, kOpeningAnswer);
+    QVERIFY(opening >= 0 && other >= 0);
+    switchBox->SetItemIndex(opening);
+    QTRY_VERIFY(penicillin->isVisible());
+    switchBox->SetItemIndex(other);
+    QTRY_VERIFY(!penicillin->isVisible());
+    switchBox->SetItemIndex(opening);
+    QTRY_VERIFY(penicillin->isVisible());
+    QVERIFY(window->Questionnaire->FModified);
+
+    penicillin->LeftComboBox()->SetItemIndex(0);
+    const QString penicillinAnswer = penicillin->LeftComboBox()->Text();
+    QVERIFY(!penicillinAnswer.isEmpty());
+    doctor->LeftComboBox()->setFocus();
+    QTest::keyClicks(QApplication::focusWidget(), u"Vårdcentralen Ekdalen"_s);
+    QCOMPARE(doctor->LeftComboBox()->Text(), u"Vårdcentralen Ekdalen"_s);
+
+    window->SpeedButton2->click();
+    QCOMPARE(window->Label2->text(),
+             u"Hälsodeklarationen sparad.\rFortsätt fylla i och spara igen, eller tryck på röda "
+             u"krysset för att återgå."_s);
+    QVERIFY(!window->Questionnaire->FModified);
+    QVERIFY(kiosk.shown.isEmpty());
+
+    // Leaving asks nothing after a save.
+    window->SpeedButton1->click();
+    QCOMPARE(window->PageControl1->currentIndex(), 0);
+    QVERIFY(kiosk.shown.isEmpty());
+
+    identify(*window, demojournal::kAdultPersonnr);
+    QCOMPARE(window->PageControl1->currentIndex(), 1);
+    allergySwitch = rowOf(*window, kAllergyGroup, kAllergySwitch);
+    penicillin = rowOf(*window, kAllergyGroup, kPenicillin);
+    doctor = rowOf(*window, kGeneralGroup, kDoctorQuestion);
+    QVERIFY(allergySwitch && penicillin && doctor);
+    QCOMPARE(allergySwitch->LeftComboBox()->ItemNumber(allergySwitch->LeftComboBox()->ItemIndex()),
+             kOpeningAnswer);
+    QVERIFY(!allergySwitch->Collapsed());
+    QVERIFY(penicillin->isVisible());
+    QCOMPARE(penicillin->LeftComboBox()->Text(), penicillinAnswer);
+    QCOMPARE(doctor->LeftComboBox()->Text(), u"Vårdcentralen Ekdalen"_s);
+    QVERIFY(!window->Questionnaire->FModified);
+
+    // Stored once, in the one declaration made for the patient.
+    QCOMPARE(kiosk.db()
+                 .scalar(u"SELECT COUNT(*) FROM PATHALSODEK WHERE PATIENTNR = %1"_s.arg(
+                     demojournal::kAdultPatient))
+                 .toInt(),
+             1);
+}
+
+VN_REGISTER_TEST(TestDeclarationFlow)
+#include "tst_declarationflow.moc"
