@@ -173,8 +173,12 @@ void TAnswerBox::Private::apply(const QString &newText, int newIndex)
 void TAnswerBox::Private::pushText()
 {
     const QScopedValueRollback<bool> guard(syncing, true);
-    if (line->text() != text)
+    if (line->text() != text) {
         line->setText(text);
+        // A text put in from outside shows from its start, not scrolled to its end.
+        if (!line->hasFocus())
+            line->setCursorPosition(0);
+    }
     if (memo && memoText() != text)
         memo->setPlainText(toEditorLines(text));
 }

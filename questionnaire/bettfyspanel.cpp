@@ -381,7 +381,9 @@ void TBettFysPanel::fitAnswerHeight(bool scroll)
     const int boxHeight = (measured > lineHeight ? measured : lineHeight) + 12;
     if (box->height() != boxHeight)
         box->resize(box->width(), boxHeight);
-    const int rowHeight = boxHeight + 4;
+    // A question that wraps keeps the height its lines need, or it would be cut off.
+    const int labelHeight = d->label->heightForWidth(d->label->width());
+    const int rowHeight = std::max(boxHeight + 4, labelHeight + 4);
     if (height() != rowHeight) {
         resize(width(), rowHeight);
         ReCalcWidth();

@@ -26,6 +26,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -701,7 +702,11 @@ void TQuestionnairePage::fitLabelFont(TBettFysPanel *row)
     int size = font.pointSize() > 0 ? font.pointSize() : 10;
     const QString caption = row->Caption();
     if (!caption.trimmed().isEmpty()) {
-        const int widthLimit = row->AnswerAreaLeft() - 40;
+        // The label starts at its margin, so the answer area's left edge less 40 would let
+        // the question run under the answers and wrap out of the row.
+        const int labelWidth = row->Label()->contentsRect().width();
+        const int widthLimit = labelWidth > 0 ? std::min(row->AnswerAreaLeft() - 40, labelWidth)
+                                              : row->AnswerAreaLeft() - 40;
         const int heightLimit = row->height() - 5;
         while (size < kLargestLabelFont) {
             font.setPointSize(size);
