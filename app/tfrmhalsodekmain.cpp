@@ -12,6 +12,8 @@
 #include "questionnaire/counters.h"
 #include "questionnaire/journalqueries.h"
 #include "questionnaire/questionnairepage.h"
+#include "signature/richtextdocument.h"
+#include "signature/signdeclaration.h"
 #include "toolkit/cipherkeys.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/textcipher.h"
@@ -32,7 +34,6 @@
 #include <QStackedLayout>
 #include <QStackedWidget>
 #include <QStyleFactory>
-#include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -192,13 +193,15 @@ TfrmHalsoDekMain::TfrmHalsoDekMain(const QStringList &arguments, QWidget *parent
     layout->addWidget(PageControl1, 1);
 
     // Outside the visible area: it only carries the signature document.
-    wwDBRichEdit1 = new QTextEdit(this);
+    wwDBRichEdit1 = new TRichTextDocument(this);
     wwDBRichEdit1->setObjectName(QStringLiteral("wwDBRichEdit1"));
     wwDBRichEdit1->setReadOnly(true);
     wwDBRichEdit1->setFocusPolicy(Qt::NoFocus);
     wwDBRichEdit1->setFont(windowFont(24));
     wwDBRichEdit1->setDocumentTitle(QStringLiteral("Digital Signatur Patient"));
     wwDBRichEdit1->setGeometry(-10000, -10000, 400, 300);
+    SetSignDeclaration(
+        [this](const SignRequest &request, QByteArray *rtf) { return signDocument(request, rtf); });
 
     // The wheel reaches the control under the pointer first; the window decides before it does.
     qApp->installEventFilter(this);
@@ -208,6 +211,7 @@ TfrmHalsoDekMain::TfrmHalsoDekMain(const QStringList &arguments, QWidget *parent
 
 TfrmHalsoDekMain::~TfrmHalsoDekMain()
 {
+    SetSignDeclaration({});
     qApp->removeEventFilter(this);
     SetCredentialCipher(nullptr);
     if (::SharedQuery() == SharedQuery)
@@ -667,4 +671,17 @@ void TfrmHalsoDekMain::SpeedButton3Click()
                         QStringLiteral("! Kontrollera att du skrivit rätt personnummer."));
         selectPersonnummer();
     }
+}
+
+bool TfrmHalsoDekMain::signDocument(const SignRequest &request, QByteArray *rtf)
+{
+    wwDBRichEdit1->setReadOnly(false);
+    wwDBRichEdit1->SetText(request.placeholder);
+    wwDBRichEdit1->StoreCompressed = true;
+    const bool signedAll =
+        SignDeclaration(*wwDBRichEdit1, request.patientName, request.btext, request.malsman2);
+    if (signedAll && rtf)
+        *rtf = wwDBRichEdit1->SaveRtf();
+    wwDBRichEdit1->setReadOnly(true);
+    return signedAll;
 }

@@ -11,12 +11,13 @@ class QLabel;
 class QPushButton;
 class QScrollArea;
 class QStackedWidget;
-class QTextEdit;
 class QTimer;
 class QWheelEvent;
 class QToolButton;
 class TDCAppFileInformation;
 class TQuestionnairePage;
+class TRichTextDocument;
+struct SignRequest;
 class TextCipher;
 class TVNAdoQuery;
 class TVNConnection;
@@ -97,7 +98,7 @@ public:
     QLabel *Panel1 = nullptr;
     // The signature document's control sits outside the visible area; the questionnaire's
     // saving fills it.
-    QTextEdit *wwDBRichEdit1 = nullptr;
+    TRichTextDocument *wwDBRichEdit1 = nullptr;
     // Data
     TVNConnection *Database1 = nullptr;
     TVNConnection *lopnrDatabase = nullptr;
@@ -133,6 +134,8 @@ private:
     bool counterConnectionLost() const;
     // Ends the program on purpose: the only way a close request is let through.
     void endProgram(int exitCode);
+    // Signs the declaration's document on the signature pad; its RTF in `rtf` when signed.
+    bool signDocument(const SignRequest &request, QByteArray *rtf);
 
     std::unique_ptr<TextCipher> m_credentialCipher;
     bool m_closeAllowed = false;

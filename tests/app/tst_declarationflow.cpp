@@ -6,11 +6,16 @@
 #include "questionnaire/bettfyspanel.h"
 #include "questionnaire/flowpanel.h"
 #include "questionnaire/questionnairepage.h"
+#include "signature/pensettings.h"
+#include "signature/signdeclaration.h"
 #include "testrunner.h"
+#include "toolkit/richtextblob.h"
+#include "toolkit/settings.h"
 #include "widgets/maskededit.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QStackedWidget>
 #include <QTest>
 #include <QToolButton>
@@ -78,6 +83,7 @@ private slots:
     void cleanup() { TQuestionnairePage::SetSavePause(TQuestionnairePage::kSavePause); }
     void answerSaveAndReturn_data();
     void answerSaveAndReturn();
+    void signedOnceOnSave();
 };
 
 void TestDeclarationFlow::answerSaveAndReturn_data()
@@ -159,6 +165,48 @@ void TestDeclarationFlow::answerSaveAndReturn()
                      demojournal::kAdultPatient))
                  .toInt(),
              1);
+}
+
+// With digital signing on, the first save has the adult patient sign; the stored document is
+// the signed RTF, enciphered, and a later save never asks again.
+void TestDeclarationFlow::signedOnceOnSave()
+{
+    KIOSK_FIXTURE(kiosk, Backend::Sqlite);
+    WriteSetting(u"Hälsodeklaration"_s, u"PatSignDigitalt"_s, u"TRUE"_s);
+    QStringList headings;
+    const CaptureFunction oldCapture = SetCaptureFunction([&headings](const QString &heading) {
+        headings.append(heading);
+        QImage area(575, 222, QImage::Format_RGB888);
+        area.fill(Qt::white);
+        QPainter painter(&area);
+        painter.setPen(QPen(ReadPenColor(), 2));
+        painter.drawLine(100, 150, 300, 60);
+        return std::optional<QImage>(area);
+    });
+    auto window = kiosk.makeWindow();
+    identify(*window, demojournal::kAdultPersonnr);
+    QCOMPARE(window->PageControl1->currentIndex(), 1);
+
+    window->SpeedButton2->click();
+    QCOMPARE(headings.size(), 1);
+    QVERIFY(headings.first().contains(u"Anna Lindqvist"_s));
+    const auto declaration = [&kiosk](const QString &column) {
+        return kiosk.db().scalar(u"SELECT %1 FROM PATHALSODEK WHERE PATIENTNR = %2"_s.arg(
+            column, QString::number(demojournal::kAdultPatient)));
+    };
+    QCOMPARE(declaration(u"PATDIGISIGN"_s).toString(), u"T"_s);
+    const QByteArray blob = declaration(u"PATDIGISIGNATUR"_s).toByteArray();
+    const RichTextLoad stored = CopyRichEditFromBlob(blob);
+    QCOMPARE(stored.source, RichTextLoad::Source::Deciphered);
+    QVERIFY(stored.text.startsWith("{\\rtf"));
+    QVERIFY(stored.text.contains("\\pict"));
+    QVERIFY(!stored.text.contains("%patdigisign%"));
+
+    // Answer once more and save again: no second signature.
+    window->Questionnaire->FModified = true;
+    window->SpeedButton2->click();
+    QCOMPARE(headings.size(), 1);
+    SetCaptureFunction(oldCapture);
 }
 
 VN_REGISTER_TEST(TestDeclarationFlow)
