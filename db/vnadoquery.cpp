@@ -141,6 +141,15 @@ QDateTime dateTimeOf(const QVariant &v)
     return v.toDateTime();
 }
 
+// SQLite keeps dates as text and compares them as text: write the form the journal's own rows
+// carry, or a date written here would sort after a later one of the same day.
+QVariant sqliteDateText(const QVariant &v)
+{
+    if (v.isNull() || v.metaType().id() != QMetaType::QDateTime)
+        return v;
+    return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 QString unquoted(QString identifier)
 {
     if (identifier.size() >= 2 && ((identifier.startsWith(u'"') && identifier.endsWith(u'"')) ||
@@ -507,8 +516,9 @@ void TVNAdoQuery::execPrepared(QSqlQuery &query, const Statement &statement,
     query.setForwardOnly(true);
     if (!query.prepare(statement.text))
         fail(query.lastError());
+    const bool textDates = query.driver() && query.driver()->dbmsType() == QSqlDriver::SQLite;
     for (const QVariant &value : values)
-        query.addBindValue(value);
+        query.addBindValue(textDates ? sqliteDateText(value) : value);
     if (!query.exec())
         fail(query.lastError());
 }
