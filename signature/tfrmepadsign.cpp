@@ -15,6 +15,8 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyledItemDelegate>
+#include <QStylePainter>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
@@ -76,6 +78,47 @@ QString classIdOfItem(const QString &text)
     return end < 0 ? text.mid(from) : text.mid(from, end - from);
 }
 
+// What the signer sees of a pad item: the part before the tabs. A Windows list spreads the tabs
+// so the class ID falls out of view; Qt draws them narrow, so the rest is left out here instead.
+QString visiblePartOfItem(const QString &text)
+{
+    const qsizetype tab = text.indexOf(u'\t');
+    return tab < 0 ? text : text.left(tab);
+}
+
+class PadItemDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = visiblePartOfItem(option->text);
+    }
+};
+
+class PadChoiceBox final : public QComboBox
+{
+public:
+    explicit PadChoiceBox(QWidget *parent) : QComboBox(parent)
+    {
+        setItemDelegate(new PadItemDelegate(this));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        option.currentText = visiblePartOfItem(option.currentText);
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    }
+};
+
 QIcon penSettingsIcon()
 {
     QPixmap pixmap(32, 32);
@@ -122,7 +165,7 @@ TfrmePadSign::TfrmePadSign(QWidget *parent) : QDialog(parent), d(std::make_uniqu
     panel1->setFixedHeight(57);
     d->label1 = new QLabel(QStringLiteral("Välj ePad:"), panel1);
     d->label1->setObjectName(QStringLiteral("Label1"));
-    ComboBox1 = new QComboBox(panel1);
+    ComboBox1 = new PadChoiceBox(panel1);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setFixedSize(193, 30);
     StaticText1 = new QLabel(QStringLiteral("Ange Patientens signatur på ePaden"), panel1);
