@@ -15,26 +15,6 @@ namespace {
 
 const QString kDataLinkName = QStringLiteral("Journal.udl");
 
-class Presenter final : public DialogPresenter
-{
-public:
-    explicit Presenter(KioskFixture *fixture) : m_fixture(fixture) {}
-    int showMessage(DialogKind kind, const QString &, const QString &text) override
-    {
-        m_fixture->shown.append({kind, text});
-        if (kind != DialogKind::Question)
-            return mrOk;
-        return m_fixture->answers.isEmpty() ? mrNo : m_fixture->answers.takeFirst();
-    }
-    void showBalloonHint(const QString &, const QString &text, QWidget *) override
-    {
-        m_fixture->shown.append({DialogKind::Information, text});
-    }
-
-private:
-    KioskFixture *m_fixture;
-};
-
 void restoreVariable(const char *name, const QByteArray &value)
 {
     if (value.isNull())
@@ -69,7 +49,6 @@ KioskFixture::KioskFixture(dbtest::Backend backend)
 {
     qputenv("VN_REGISTRY_DIR", m_dir.filePath(QStringLiteral("registry")).toLocal8Bit());
     qputenv("VN_COMMON_FILES_DIR", m_dir.filePath(QStringLiteral("common")).toLocal8Bit());
-    m_oldPresenter = SetDialogPresenter(std::make_unique<Presenter>(this));
     SetExitFunction([this](int code) { exitCodes.append(code); });
     TfrmHalsoDekMain::SetSearchPause(0ms);
     if (!m_db.unavailable().isEmpty())
@@ -90,7 +69,6 @@ KioskFixture::~KioskFixture()
     TfrmHalsoDekMain::SetSearchPause(TfrmHalsoDekMain::kSearchPause);
     SetExitFunction({});
     SetUpdateCheck({});
-    SetDialogPresenter(std::move(m_oldPresenter));
     restoreVariable("VN_REGISTRY_DIR", m_oldRegistryDir);
     restoreVariable("VN_COMMON_FILES_DIR", m_oldCommonFilesDir);
 }

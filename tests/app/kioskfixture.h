@@ -1,7 +1,7 @@
 #pragma once
 
 #include "dbtestutil.h"
-#include "toolkit/dialogs.h"
+#include "dialogrecorder.h"
 
 #include <QByteArray>
 #include <QList>
@@ -17,12 +17,6 @@ class TfrmHalsoDekMain;
 class KioskFixture
 {
 public:
-    struct Shown
-    {
-        DialogKind kind;
-        QString text;
-    };
-
     explicit KioskFixture(dbtest::Backend backend = dbtest::Backend::Sqlite);
     ~KioskFixture();
     KioskFixture(const KioskFixture &) = delete;
@@ -37,9 +31,7 @@ public:
     // Points the chosen data-link file at another init string.
     void writeDataLink(const QString &initString);
 
-    // Dialogs shown so far; questions take the answers queued here (No when none is left).
-    QList<Shown> shown;
-    QList<int> answers;
+    DialogRecorder dialogs;
     // Exit codes the program asked for.
     QList<int> exitCodes;
 
@@ -48,7 +40,6 @@ private:
     dbtest::ScratchDatabase m_db;
     QByteArray m_oldRegistryDir;
     QByteArray m_oldCommonFilesDir;
-    std::unique_ptr<DialogPresenter> m_oldPresenter;
 };
 
 // Skips the test when the journal cannot be made.

@@ -138,12 +138,12 @@ void TestDeclarationFlow::answerSaveAndReturn()
              u"Hälsodeklarationen sparad.\rFortsätt fylla i och spara igen, eller tryck på röda "
              u"krysset för att återgå."_s);
     QVERIFY(!window->Questionnaire->FModified);
-    QVERIFY(kiosk.shown.isEmpty());
+    QVERIFY(kiosk.dialogs.shown.isEmpty());
 
     // Leaving asks nothing after a save.
     window->SpeedButton1->click();
     QCOMPARE(window->PageControl1->currentIndex(), 0);
-    QVERIFY(kiosk.shown.isEmpty());
+    QVERIFY(kiosk.dialogs.shown.isEmpty());
 
     identify(*window, demojournal::kAdultPersonnr);
     QCOMPARE(window->PageControl1->currentIndex(), 1);

@@ -121,7 +121,7 @@ void TestIdentification::identification()
     window->SpeedButton3->click();
 
     QCOMPARE(window->Label2->text(), message);
-    QCOMPARE(kiosk.shown.size(), 0);
+    QCOMPARE(kiosk.dialogs.shown.size(), 0);
     QVERIFY(!QGuiApplication::overrideCursor());
     const bool found = !patient.isEmpty();
     QCOMPARE(window->PageControl1->currentIndex(), found ? 1 : 0);
@@ -164,7 +164,7 @@ void TestIdentification::counterConnectionLost()
     window->lopnrDatabase->Close();
     window->oedit5->setText(u"197804122385"_s);
     window->SpeedButton3->click();
-    QCOMPARE(kiosk.shown.size(), 0);
+    QCOMPARE(kiosk.dialogs.shown.size(), 0);
     QVERIFY(window->lopnrDatabase->Connected());
     QCOMPARE(window->PageControl1->currentIndex(), 1);
     QCOMPARE(window->Label2->text(), kFoundText);
@@ -184,12 +184,12 @@ void TestIdentification::counterConnectionKeepsFailing()
     window->oedit5->setText(u"197804122385"_s);
     window->SpeedButton3->click();
 
-    QVERIFY(!kiosk.shown.isEmpty());
-    const KioskFixture::Shown last = kiosk.shown.last();
+    QVERIFY(!kiosk.dialogs.shown.isEmpty());
+    const DialogRecorder::Shown last = kiosk.dialogs.shown.last();
     QVERIFY2(last.text.startsWith(u"Det gick inte att ansluta till databasen "_s),
              qPrintable(last.text));
     int counterFailures = 0;
-    for (const auto &shown : std::as_const(kiosk.shown))
+    for (const auto &shown : std::as_const(kiosk.dialogs.shown))
         counterFailures += shown.text.startsWith(u"Det gick inte att hämta värdet!"_s) ? 1 : 0;
     QCOMPARE(counterFailures, TfrmHalsoDekMain::kIdentificationRepeats + 1);
     QCOMPARE(window->PageControl1->currentIndex(), 0);

@@ -113,7 +113,7 @@ void TestMainWindow::windowAndTopBar()
     QVERIFY(!window->closenow);
     // The kiosk starts with a transaction open, ready for the first patient.
     QVERIFY(window->Database1->InTransaction());
-    QCOMPARE(kiosk.shown.size(), 0);
+    QCOMPARE(kiosk.dialogs.shown.size(), 0);
 
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -139,7 +139,7 @@ void TestMainWindow::styleSettings()
     WriteSetting(kStyleSection, u"Style"_s, u"Carbon Night"_s);
     kiosk.makeWindow();
     QCOMPARE(ReadSetting(kStyleSection, u"Style"_s), u"Carbon Night"_s);
-    QCOMPARE(kiosk.shown.size(), 0);
+    QCOMPARE(kiosk.dialogs.shown.size(), 0);
 }
 
 void TestMainWindow::personnummerPicture_data()
@@ -276,12 +276,12 @@ void TestMainWindow::closeButton()
         u"INSERT INTO FIELDCOUNTERS (TABLENAME, FIELDNAME, COUNTER) VALUES ('T', 'F', 1)"_s);
     write.ExecSQL();
     window->Questionnaire->FModified = modified;
-    kiosk.answers = {answer};
+    kiosk.dialogs.answers = {answer};
 
     window->SpeedButton1->click();
 
     int questionsAsked = 0;
-    for (const auto &shown : std::as_const(kiosk.shown)) {
+    for (const auto &shown : std::as_const(kiosk.dialogs.shown)) {
         if (shown.kind == DialogKind::Question) {
             ++questionsAsked;
             QCOMPARE(shown.text, u"Vill du ångra inmatningen?"_s);
@@ -354,8 +354,8 @@ void TestMainWindow::unreachableDatabaseClosesAtActivation()
     auto window = kiosk.makeWindow();
     QVERIFY(window->closenow);
     QVERIFY(!updateChecked);
-    QCOMPARE(kiosk.shown.size(), 1);
-    QVERIFY(kiosk.shown.first().text.startsWith(u"Det gick inte att ansluta till databasen "_s));
+    QCOMPARE(kiosk.dialogs.shown.size(), 1);
+    QVERIFY(kiosk.dialogs.shown.first().text.startsWith(u"Det gick inte att ansluta till databasen "_s));
     QVERIFY(kiosk.exitCodes.isEmpty());
 
     window->show();

@@ -16,26 +16,6 @@ int nextAdminNumber()
     return ++number;
 }
 
-class RecordingPresenter final : public DialogPresenter
-{
-public:
-    explicit RecordingPresenter(std::shared_ptr<QList<DialogRecorder::Shown>> shown)
-        : m_shown(std::move(shown))
-    {}
-    int showMessage(DialogKind kind, const QString &, const QString &text) override
-    {
-        m_shown->append({kind, text});
-        return kind == DialogKind::Question ? mrNo : mrOk;
-    }
-    void showBalloonHint(const QString &, const QString &text, QWidget *) override
-    {
-        m_shown->append({DialogKind::Information, text});
-    }
-
-private:
-    std::shared_ptr<QList<DialogRecorder::Shown>> m_shown;
-};
-
 QSqlDatabase pgConnection(const QString &name, const PgServer &server, const QString &database)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
@@ -270,16 +250,6 @@ void ScratchDatabase::createJournalSchema()
 {
     for (const QString &statement : journalSchema(m_backend))
         exec(statement);
-}
-
-DialogRecorder::DialogRecorder() : m_shown(std::make_shared<QList<Shown>>())
-{
-    m_previous = SetDialogPresenter(std::make_unique<RecordingPresenter>(m_shown));
-}
-
-DialogRecorder::~DialogRecorder()
-{
-    SetDialogPresenter(std::move(m_previous));
 }
 
 } // namespace dbtest

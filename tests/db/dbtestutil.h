@@ -1,6 +1,6 @@
 #pragma once
 
-#include "toolkit/dialogs.h"
+#include "dialogrecorder.h"
 
 #include <QList>
 #include <QMetaType>
@@ -75,27 +75,6 @@ private:
     std::optional<PgServer> m_server;
     QString m_database;
     QString m_adminName;
-};
-
-// Records the dialogs shown while it lives.
-class DialogRecorder
-{
-public:
-    struct Shown
-    {
-        DialogKind kind;
-        QString text;
-    };
-    DialogRecorder();
-    ~DialogRecorder();
-    DialogRecorder(const DialogRecorder &) = delete;
-    DialogRecorder &operator=(const DialogRecorder &) = delete;
-
-    const QList<Shown> &shown() const { return *m_shown; }
-
-private:
-    std::shared_ptr<QList<Shown>> m_shown;
-    std::unique_ptr<DialogPresenter> m_previous;
 };
 
 } // namespace dbtest

@@ -43,7 +43,7 @@ void TestOpenQuery::opensOnSharedConnection()
     TVNAdoQuery shared;
     shared.SetConnection(&database1);
     SetSharedQuery(&shared);
-    dbtest::DialogRecorder dialogs;
+    DialogRecorder dialogs;
 
     // No transaction open: one is begun.
     auto answers =
@@ -65,7 +65,7 @@ void TestOpenQuery::opensOnSharedConnection()
     QVERIFY(editable);
     QCOMPARE(editable->RecordCount(), 3);
     QCOMPARE(editable->CurrentLockType(), LockType::Optimistic);
-    QVERIFY(dialogs.shown().isEmpty());
+    QVERIFY(dialogs.shown.isEmpty());
     database1.RollbackTrans();
     QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM DROPDOWNVALUES"_s).toInt(), 3);
 }
@@ -86,14 +86,14 @@ void TestOpenQuery::failureShowsStatementAndMessage()
     TVNAdoQuery shared;
     shared.SetConnection(&database1);
     SetSharedQuery(&shared);
-    dbtest::DialogRecorder dialogs;
+    DialogRecorder dialogs;
 
     const QString sql = u"SELECT * FROM DROPDOWNDATA WHERE NOSUCHCOLUMN = 1"_s;
     QVERIFY(!OpenQuery(sql, false));
-    QCOMPARE(dialogs.shown().size(), 1);
-    QCOMPARE(dialogs.shown().at(0).kind, DialogKind::Error);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown.at(0).kind, DialogKind::Error);
     const QString prefix = u"Det gick inte att utföra SQL-frågan: "_s + sql + u"!\r\r"_s;
-    const QString text = dialogs.shown().at(0).text;
+    const QString text = dialogs.shown.at(0).text;
     QVERIFY2(text.startsWith(prefix), qPrintable(text));
     QVERIFY2(text.mid(prefix.size()).contains(u"nosuchcolumn"_s, Qt::CaseInsensitive),
              qPrintable(text));
@@ -101,10 +101,10 @@ void TestOpenQuery::failureShowsStatementAndMessage()
 
 void TestOpenQuery::withoutSharedQuery()
 {
-    dbtest::DialogRecorder dialogs;
+    DialogRecorder dialogs;
     QVERIFY(!OpenQuery(u"SELECT 1"_s, false));
-    QCOMPARE(dialogs.shown().size(), 1);
-    QVERIFY(dialogs.shown().at(0).text.startsWith(
+    QCOMPARE(dialogs.shown.size(), 1);
+    QVERIFY(dialogs.shown.at(0).text.startsWith(
         u"Det gick inte att utföra SQL-frågan: SELECT 1!\r\r"_s));
 }
 
@@ -135,10 +135,10 @@ void TestOpenQuery::readDatabaseValue()
     TVNAdoQuery shared;
     shared.SetConnection(&database1);
     SetSharedQuery(&shared);
-    dbtest::DialogRecorder dialogs;
+    DialogRecorder dialogs;
 
     QTEST(ReadDatabaseValue(key, u"INGEN"_s), "expected");
-    QVERIFY(dialogs.shown().isEmpty());
+    QVERIFY(dialogs.shown.isEmpty());
     QVERIFY(!shared.Active());
 }
 
@@ -150,13 +150,13 @@ void TestOpenQuery::readDatabaseValueFailure()
     TVNAdoQuery shared;
     shared.SetConnection(&database1);
     SetSharedQuery(&shared);
-    dbtest::DialogRecorder dialogs;
+    DialogRecorder dialogs;
 
     QCOMPARE(ReadDatabaseValue(u"PersonnummerMask"_s, u"INGEN"_s), u"INGEN"_s);
-    QCOMPARE(dialogs.shown().size(), 1);
-    QVERIFY2(dialogs.shown().at(0).text.startsWith(u"Det gick inte att hämta värdet!\r\r"_s),
-             qPrintable(dialogs.shown().at(0).text));
-    QVERIFY(dialogs.shown().at(0).text.contains(u"FIELDCOUNTERS"_s, Qt::CaseInsensitive));
+    QCOMPARE(dialogs.shown.size(), 1);
+    QVERIFY2(dialogs.shown.at(0).text.startsWith(u"Det gick inte att hämta värdet!\r\r"_s),
+             qPrintable(dialogs.shown.at(0).text));
+    QVERIFY(dialogs.shown.at(0).text.contains(u"FIELDCOUNTERS"_s, Qt::CaseInsensitive));
 }
 
 VN_REGISTER_TEST(TestOpenQuery)

@@ -510,7 +510,7 @@ void TestVNAdoQuery::optimisticUpdate()
         QCOMPARE(db.scalar(u"SELECT HALSONR FROM PATHALSODEK WHERE LOPNR = 10"_s).toInt(), 500);
         return;
     }
-    dbtest::DialogRecorder dialogs;
+    DialogRecorder dialogs;
     try {
         theirs.Post();
         QFAIL("the second save overwrote the first");
@@ -520,12 +520,12 @@ void TestVNAdoQuery::optimisticUpdate()
         ShowError(u"Det gick inte att spara!\r\r"_s + error.message());
     }
     QCOMPARE(theirs.State(), DataSetState::Edit);
-    QCOMPARE(dialogs.shown().size(), 1);
-    QCOMPARE(dialogs.shown().at(0).kind, DialogKind::Error);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown.at(0).kind, DialogKind::Error);
     QVERIFY2(
-        dialogs.shown().at(0).text.contains(u"Uppgifterna kan ha ändrats av en annan användare"_s),
-        qPrintable(dialogs.shown().at(0).text));
-    QVERIFY(!dialogs.shown().at(0).text.contains(kRowConflictMessage));
+        dialogs.shown.at(0).text.contains(u"Uppgifterna kan ha ändrats av en annan användare"_s),
+        qPrintable(dialogs.shown.at(0).text));
+    QVERIFY(!dialogs.shown.at(0).text.contains(kRowConflictMessage));
     const QString check = sql.startsWith(u"SELECT * FROM FIELDCOUNTERS")
                               ? u"SELECT COUNT(*) FROM FIELDCOUNTERS WHERE COUNTER = 700"_s
                               : u"SELECT COUNT(*) FROM PATHALSODEK WHERE HALSONR = 700"_s;

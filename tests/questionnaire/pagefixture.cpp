@@ -21,26 +21,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class Presenter final : public DialogPresenter
-{
-public:
-    explicit Presenter(PageFixture *fixture) : m_fixture(fixture) {}
-    int showMessage(DialogKind kind, const QString &, const QString &text) override
-    {
-        m_fixture->shown.append({kind, text});
-        if (kind != DialogKind::Question)
-            return mrOk;
-        return m_fixture->answers.isEmpty() ? mrNo : m_fixture->answers.takeFirst();
-    }
-    void showBalloonHint(const QString &, const QString &text, QWidget *) override
-    {
-        m_fixture->shown.append({DialogKind::Information, text});
-    }
-
-private:
-    PageFixture *m_fixture;
-};
-
 QByteArray variable(const char *name)
 {
     return qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray();
@@ -64,7 +44,6 @@ PageFixture::PageFixture(dbtest::Backend backend, bool demoJournal)
 {
     qputenv("VN_REGISTRY_DIR", m_dir.filePath(QStringLiteral("registry")).toLocal8Bit());
     SetInstallationKey(InstallationKeyFromFolder(QStringLiteral("C:\\Kiosk\\Page\\")));
-    m_oldPresenter = SetDialogPresenter(std::make_unique<Presenter>(this));
     m_oldSign = SetSignDeclaration([this](const SignRequest &request, QByteArray *rtf) {
         signRequests.append(request);
         if (signSucceeds)
@@ -155,7 +134,6 @@ PageFixture::~PageFixture()
     SetCounterRetryPause(kCounterRetryPause);
     TQuestionnairePage::SetSavePause(TQuestionnairePage::kSavePause);
     SetSignDeclaration(std::move(m_oldSign));
-    SetDialogPresenter(std::move(m_oldPresenter));
     SetInstallationKey(m_oldInstallationKey);
     if (m_oldRegistryDir.isNull())
         qunsetenv("VN_REGISTRY_DIR");
@@ -320,10 +298,3 @@ int PageFixture::count(const QString &sqlCondition, const QString &table)
         .toInt();
 }
 
-QStringList PageFixture::shownTexts() const
-{
-    QStringList texts;
-    for (const Shown &s : shown)
-        texts.append(s.text);
-    return texts;
-}

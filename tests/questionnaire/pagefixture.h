@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dbtestutil.h"
+#include "dialogrecorder.h"
 #include "questionnaire/questionnairepage.h"
 #include "toolkit/dialogs.h"
 
@@ -27,12 +28,6 @@ class TVNConnection;
 class PageFixture
 {
 public:
-    struct Shown
-    {
-        DialogKind kind;
-        QString text{};
-    };
-
     explicit PageFixture(dbtest::Backend backend, bool demoJournal = true);
     ~PageFixture();
     PageFixture(const PageFixture &) = delete;
@@ -118,10 +113,7 @@ public:
               const QString &table = QStringLiteral("PATHALSODEKVALUES"));
     QVariant scalar(const QString &sql) { return m_db.scalar(sql); }
 
-    // Dialogs shown; questions take the answers queued here (No when none is left).
-    QList<Shown> shown;
-    QList<int> answers;
-    QStringList shownTexts() const;
+    DialogRecorder dialogs;
 
     // Signatures asked for, and what the pad gives back.
     QList<SignRequest> signRequests;
@@ -133,7 +125,6 @@ private:
     dbtest::ScratchDatabase m_db;
     QByteArray m_oldRegistryDir;
     QString m_oldInstallationKey;
-    std::unique_ptr<DialogPresenter> m_oldPresenter;
     SignFunction m_oldSign;
     std::unique_ptr<TVNConnection> m_database1;
     std::unique_ptr<TVNConnection> m_lopnrDatabase;

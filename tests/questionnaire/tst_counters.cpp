@@ -76,7 +76,7 @@ void TestCounters::nextSequenceNumber()
     if (!rows.isEmpty())
         db.exec(u"INSERT INTO FIELDCOUNTERS VALUES "_s + rows);
     Workstation ws(db.initString());
-    dbtest::DialogRecorder dialogs;
+    DialogRecorder dialogs;
 
     int attempts = 0;
     QCOMPARE(NextSequenceNumber(*ws.queries.lopnrQuery, u"PATHALSODEK"_s, u"LOPNR"_s, &attempts),
@@ -88,7 +88,7 @@ void TestCounters::nextSequenceNumber()
                        "AND FIELDNAME = 'LOPNR' AND COUNTER = %1"_s.arg(expected))
                  .toInt(),
              1);
-    QVERIFY(dialogs.shown().isEmpty());
+    QVERIFY(dialogs.shown.isEmpty());
 }
 
 // Three failed attempts, each followed by the pause, then -1; no message.
@@ -96,13 +96,13 @@ void TestCounters::nextSequenceNumberGivesUp()
 {
     DBTEST_SCRATCH(db, Backend::Sqlite); // no FIELDCOUNTERS table
     Workstation ws(db.initString());
-    dbtest::DialogRecorder dialogs;
+    DialogRecorder dialogs;
     int attempts = 0;
     QCOMPARE(NextSequenceNumber(*ws.queries.lopnrQuery, u"PATHALSODEK"_s, u"LOPNR"_s, &attempts),
              -1);
     QCOMPARE(attempts, kCounterAttempts);
     QVERIFY(!ws.lopnrDatabase.InTransaction());
-    QVERIFY(dialogs.shown().isEmpty());
+    QVERIFY(dialogs.shown.isEmpty());
 }
 
 void TestCounters::readCounterValue_data()
@@ -131,11 +131,11 @@ void TestCounters::readCounterValue()
     db.exec(u"INSERT INTO FIELDCOUNTERS VALUES ('HALSODEKLARATION', 'STANDARDPP', 100), "
             "('Personnummer', 'Mask', 1), ('PATHALSODEK', 'LOPNR', 7)"_s);
     Workstation ws(db.initString());
-    dbtest::DialogRecorder dialogs;
+    DialogRecorder dialogs;
 
     QTEST(ReadCounterValue(*ws.queries.IniData, table, field), "expected");
     QVERIFY(!ws.lopnrDatabase.InTransaction());
-    QVERIFY(dialogs.shown().isEmpty());
+    QVERIFY(dialogs.shown.isEmpty());
     QCOMPARE(
         db.scalar(u"SELECT COUNTER FROM FIELDCOUNTERS WHERE TABLENAME = 'PATHALSODEK'"_s).toInt(),
         7);
@@ -145,13 +145,13 @@ void TestCounters::readCounterValueFailure()
 {
     DBTEST_SCRATCH(db, Backend::Sqlite); // no FIELDCOUNTERS table
     Workstation ws(db.initString());
-    dbtest::DialogRecorder dialogs;
+    DialogRecorder dialogs;
     QCOMPARE(ReadCounterValue(*ws.queries.IniData, u"Personnummer"_s, u"Mask"_s), -1);
-    QCOMPARE(dialogs.shown().size(), 1);
-    QCOMPARE(dialogs.shown().at(0).kind, DialogKind::Error);
-    QVERIFY2(dialogs.shown().at(0).text.startsWith(u"Det gick inte att hämta värdet!\r\r"_s),
-             qPrintable(dialogs.shown().at(0).text));
-    QVERIFY(dialogs.shown().at(0).text.contains(u"FIELDCOUNTERS"_s, Qt::CaseInsensitive));
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown.at(0).kind, DialogKind::Error);
+    QVERIFY2(dialogs.shown.at(0).text.startsWith(u"Det gick inte att hämta värdet!\r\r"_s),
+             qPrintable(dialogs.shown.at(0).text));
+    QVERIFY(dialogs.shown.at(0).text.contains(u"FIELDCOUNTERS"_s, Qt::CaseInsensitive));
     QVERIFY(!ws.lopnrDatabase.InTransaction());
 }
 

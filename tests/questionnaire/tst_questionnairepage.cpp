@@ -287,7 +287,7 @@ void TestQuestionnairePage::newDeclarationAfterSignedOne()
     QVERIFY(f.database1().InTransaction());
     QVERIFY(!f.page().FModified);
     QVERIFY(!f.page().FUpdating);
-    QVERIFY(f.shown.isEmpty());
+    QVERIFY(f.dialogs.shown.isEmpty());
 
     // Every question and group in order; answers empty but for the lists' defaults.
     QCOMPARE(
@@ -378,9 +378,9 @@ void TestQuestionnairePage::noDeclarationNumber()
     QCOMPARE(f.count(u"LOPNR = -1"_s, u"PATHALSODEK"_s), 0);
     QCOMPARE(f.label2()->text(), TQuestionnairePage::kNoDeclarationText);
     QVERIFY(f.saveButton()->isHidden());
-    QCOMPARE(f.shown.size(), 1);
-    QCOMPARE(f.shown.at(0).kind, DialogKind::Error);
-    QVERIFY(f.shown.at(0).text.startsWith(
+    QCOMPARE(f.dialogs.shown.size(), 1);
+    QCOMPARE(f.dialogs.shown.at(0).kind, DialogKind::Error);
+    QVERIFY(f.dialogs.shown.at(0).text.startsWith(
         u"Det gick inte att hämta ett nytt nummer för hälsodeklarationen!"_s));
     QVERIFY(!f.page().DeclarationOpen());
     QVERIFY(f.rows().isEmpty());
@@ -473,7 +473,7 @@ void TestQuestionnairePage::switchQuestionNamingNoQuestion()
     f.addQuestion({.lopnr = 922, .grupp = 92, .index = 20, .text = u"Kortison"_s, .col1Lookup = 1});
     f.open(kTestPatient, kSwitchQuestionnaire);
 
-    QVERIFY(f.shown.isEmpty());
+    QVERIFY(f.dialogs.shown.isEmpty());
     TBettFysPanel *owner = f.owner(0);
     QCOMPARE(owner->Caption(), u"Mediciner"_s);
     QVERIFY(!owner->ShallBeSaved());
@@ -664,7 +664,7 @@ void TestQuestionnairePage::savesEveryAnswer()
     f.page().SpeedButton2Click();
     QCOMPARE(storedAnswer(f, kNextDeclaration, 1, 101), u"Nej"_s);
     QCOMPARE(f.count(declaration), questionsOf(f, kStandard));
-    QVERIFY(f.shown.isEmpty());
+    QVERIFY(f.dialogs.shown.isEmpty());
 }
 
 void TestQuestionnairePage::discardRollsBack()
@@ -699,10 +699,10 @@ void TestQuestionnairePage::failedSaveCommitsNothing()
 
     f.page().SpeedButton2Click();
     QCOMPARE(f.label2()->text(), TQuestionnairePage::kNotSavedText);
-    QCOMPARE(f.shown.size(), 1);
-    QCOMPARE(f.shown.at(0).kind, DialogKind::Information);
-    QVERIFY(f.shown.at(0).text.startsWith(u"Det gick inte att spara uppgifterna!\r\r"_s));
-    QVERIFY(f.shown.at(0).text.contains(u"injected fault"_s));
+    QCOMPARE(f.dialogs.shown.size(), 1);
+    QCOMPARE(f.dialogs.shown.at(0).kind, DialogKind::Information);
+    QVERIFY(f.dialogs.shown.at(0).text.startsWith(u"Det gick inte att spara uppgifterna!\r\r"_s));
+    QVERIFY(f.dialogs.shown.at(0).text.contains(u"injected fault"_s));
     QVERIFY(f.page().FModified);
     QVERIFY(f.database1().InTransaction());
     const QString declaration = u"PATHALSODEKLOPNR = %1"_s.arg(kNextDeclaration);
@@ -723,10 +723,10 @@ void TestQuestionnairePage::failedSaveCommitsNothing()
     setFault(f, u"ON_VALUE"_s, 1002);
     pick(f.row(1, 101)->LeftComboBox(), u"Ja"_s);
     f.row(10, 1002)->LeftComboBox()->SetText(u"2021"_s);
-    f.shown.clear();
+    f.dialogs.shown.clear();
     f.page().SpeedButton2Click();
     QCOMPARE(f.label2()->text(), TQuestionnairePage::kNotSavedText);
-    QCOMPARE(f.shown.size(), 1);
+    QCOMPARE(f.dialogs.shown.size(), 1);
     QCOMPARE(storedAnswer(f, kNextDeclaration, 1, 101), u"Nej"_s);
     QCOMPARE(storedAnswer(f, kNextDeclaration, 10, 1002), QString());
 }

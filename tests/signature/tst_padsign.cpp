@@ -4,6 +4,7 @@
 #include "signature/scriptedpad.h"
 #include "signature/tfrmepadsettings.h"
 #include "signature/tfrmepadsign.h"
+#include "dialogrecorder.h"
 #include "testrunner.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/settings.h"
@@ -35,33 +36,6 @@ QString itemText(const QString &description, int device, const QString &classId)
     return description + u':' + QString::number(device) + kTabs + u'\u00A4' + classId + u'\u00A4';
 }
 
-struct Shown
-{
-    QString kind; // "info", "error", "hint"
-    QString text;
-    QWidget *control = nullptr;
-};
-
-class RecordingPresenter final : public DialogPresenter
-{
-public:
-    explicit RecordingPresenter(QList<Shown> *shown) : m_shown(shown) {}
-    int showMessage(DialogKind kind, const QString &, const QString &text) override
-    {
-        m_shown->append(
-            {kind == DialogKind::Error ? QStringLiteral("error") : QStringLiteral("info"), text,
-             nullptr});
-        return mrOk;
-    }
-    void showBalloonHint(const QString &title, const QString &text, QWidget *control) override
-    {
-        m_shown->append({QStringLiteral("hint"), title + u'|' + text, control});
-    }
-
-private:
-    QList<Shown> *m_shown;
-};
-
 // Settings hives in a temporary folder, recorded dialogs, and a scripted pad that each test
 // configures; everything is restored when the fixture ends.
 class PadFixture
@@ -71,7 +45,6 @@ public:
     {
         qputenv("VN_REGISTRY_DIR", QFile::encodeName(m_dir.path()));
         SetInstallationKey(QStringLiteral("C_Kiosk_Sign\\"));
-        m_oldPresenter = SetDialogPresenter(std::make_unique<RecordingPresenter>(&shown));
         m_oldFactory = SetPadFactory([this](QWidget *dialog, QWidget *) -> TGIIEPad * {
             auto *pad = new TScriptedPad(dialog);
             pad->providers = providers;
@@ -84,7 +57,6 @@ public:
     ~PadFixture()
     {
         SetPadFactory(std::move(m_oldFactory));
-        SetDialogPresenter(std::move(m_oldPresenter));
         SetInstallationKey(m_oldKey);
         if (m_oldRegistryDir.isNull())
             qunsetenv("VN_REGISTRY_DIR");
@@ -98,13 +70,12 @@ public:
     QList<TScriptedPad::Provider> providers{{kPadA, QStringLiteral("Padda"), 1, true}};
     std::function<void(TScriptedPad &)> configure;
     QList<QPointer<TScriptedPad>> pads;
-    QList<Shown> shown;
+    DialogRecorder dialogs;
 
 private:
     QTemporaryDir m_dir;
     QByteArray m_oldRegistryDir;
     QString m_oldKey;
-    std::unique_ptr<DialogPresenter> m_oldPresenter;
     PadFactory m_oldFactory;
 };
 
@@ -307,7 +278,7 @@ void TstPadSign::listsDevicesAndOpensDefault()
     QCOMPARE(ReadSetting(kEpad, u"BrevDefaultClass"_qs), openedClass);
     QCOMPARE(ReadSetting(kEpad, u"BrevDefaultDeviceNr"_qs), QString::number(openedDevice));
     QVERIFY(dialog.BitBtn2->isEnabled());
-    QVERIFY(fixture.shown.isEmpty());
+    QVERIFY(fixture.dialogs.shown.isEmpty());
 
     // Choosing another device closes the open one first and remembers the new one.
     pad->calls.clear();
@@ -475,11 +446,11 @@ void TstPadSign::okRefusedWhileNothingDrawn()
 
     QTest::mouseClick(dialog.BitBtn2, Qt::LeftButton);
     QVERIFY(dialog.isVisible());
-    QCOMPARE(fixture.shown.size(), 1);
-    QCOMPARE(fixture.shown.at(0).kind, u"hint"_qs);
-    QCOMPARE(fixture.shown.at(0).text,
-             u"Information|Ingen signatur detekterad!\r\rFörsök igen.\r"_qs);
-    QCOMPARE(fixture.shown.at(0).control, dialog.BitBtn2);
+    QCOMPARE(fixture.dialogs.shown.size(), 1);
+    QVERIFY(fixture.dialogs.shown.at(0).hint);
+    QCOMPARE(fixture.dialogs.shown.at(0).hintTitle, u"Information"_qs);
+    QCOMPARE(fixture.dialogs.shown.at(0).text, u"Ingen signatur detekterad!\r\rFörsök igen.\r"_qs);
+    QCOMPARE(fixture.dialogs.shown.at(0).hintControl, dialog.BitBtn2);
     dialog.accept(); // the close rule holds whatever way OK comes
     QVERIFY(dialog.isVisible());
 
@@ -491,7 +462,7 @@ void TstPadSign::okRefusedWhileNothingDrawn()
     QCOMPARE(accepted.size(), 1);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(fixture.shown.size(), 1);
+    QCOMPARE(fixture.dialogs.shown.size(), 1);
     QCOMPARE(pad->calls, (QStringList{u"CloseProvider"_qs, u"CloseConnection"_qs}));
 }
 
@@ -514,7 +485,7 @@ void TstPadSign::cancelAndCloseAlwaysAllowed()
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QCOMPARE(fixture.pad()->openDevice, -1);
     }
-    QVERIFY(fixture.shown.isEmpty());
+    QVERIFY(fixture.dialogs.shown.isEmpty());
 }
 
 void TstPadSign::penSettingsClearAndReread_data()
@@ -575,7 +546,7 @@ void TstPadSign::penSettingsClearAndReread()
     QCOMPARE(fixture.pad()->openDevice, 0);
     feedStroke(dialog, {2000, 2000}, {4000, 3000}, 0);
     QVERIFY(hasInk(dialog.SignArea(), dialog.pencolor));
-    QVERIFY(fixture.shown.isEmpty());
+    QVERIFY(fixture.dialogs.shown.isEmpty());
 }
 
 void TstPadSign::noPadFound()
@@ -588,12 +559,12 @@ void TstPadSign::noPadFound()
     QCOMPARE(dialog.ComboBox1->currentText(), u"Inga ePads funna!"_qs);
     QVERIFY(!dialog.ComboBox1->isEnabled());
     QVERIFY(dialog.BitBtn2->isEnabled());
-    QVERIFY(fixture.shown.isEmpty());
+    QVERIFY(fixture.dialogs.shown.isEmpty());
 
     QTest::mouseClick(dialog.BitBtn2, Qt::LeftButton);
     QVERIFY(dialog.isVisible());
-    QCOMPARE(fixture.shown.size(), 1);
-    QCOMPARE(fixture.shown.at(0).kind, u"hint"_qs);
+    QCOMPARE(fixture.dialogs.shown.size(), 1);
+    QVERIFY(fixture.dialogs.shown.at(0).hint);
 }
 
 void TstPadSign::providerFailingTellsOnce()
@@ -603,16 +574,17 @@ void TstPadSign::providerFailingTellsOnce()
     fixture.configure = [](TScriptedPad &pad) { pad.openProviderSuccesses = 1; };
     TfrmePadSign dialog;
     QVERIFY(showActive(dialog));
-    QCOMPARE(fixture.shown.size(), 1);
-    QCOMPARE(fixture.shown.at(0).kind, u"info"_qs);
-    QCOMPARE(fixture.shown.at(0).text, u"Det gick inte att öppna "_qs + kPadA + u'!');
+    QCOMPARE(fixture.dialogs.shown.size(), 1);
+    QCOMPARE(fixture.dialogs.shown.at(0).kind, DialogKind::Information);
+    QVERIFY(!fixture.dialogs.shown.at(0).hint);
+    QCOMPARE(fixture.dialogs.shown.at(0).text, u"Det gick inte att öppna "_qs + kPadA + u'!');
     QCOMPARE(dialog.g_xMax, 0.0);
     QVERIFY(ReadSetting(kEpad, u"BrevDefaultClass"_qs) == kSettingMissing);
 
     // The message closing makes the dialog active again: the drawing is cleared, not re-told.
     activateAgain(dialog);
     activateAgain(dialog);
-    QCOMPARE(fixture.shown.size(), 1);
+    QCOMPARE(fixture.dialogs.shown.size(), 1);
     QCOMPARE(fixture.pads.size(), 1);
 
     fixture.pad()->reports = {{100, 100, 0, false}, {100, 100, 2, true}, {900, 900, 2, true}};
@@ -628,16 +600,16 @@ void TstPadSign::padSoftwareMissingTellsOnce()
     });
     TfrmePadSign dialog;
     QVERIFY(showActive(dialog));
-    QCOMPARE(fixture.shown.size(), 1);
-    QCOMPARE(fixture.shown.at(0).kind, u"error"_qs);
-    QCOMPARE(fixture.shown.at(0).text,
+    QCOMPARE(fixture.dialogs.shown.size(), 1);
+    QCOMPARE(fixture.dialogs.shown.at(0).kind, DialogKind::Error);
+    QCOMPARE(fixture.dialogs.shown.at(0).text,
              u"Det gick inte att lista anslutna ePads!\r\rKontrollera att ePad-drivrutinerna är "
              "installerade och försök igen.\r\rKlassen är inte registrerad"_qs);
     QVERIFY(!dialog.GIIEPad1);
     QVERIFY(!dialog.BitBtn2->isEnabled());
 
     activateAgain(dialog);
-    QCOMPARE(fixture.shown.size(), 1);
+    QCOMPARE(fixture.dialogs.shown.size(), 1);
     // Selecting does nothing without a pad; cancel still closes.
     dialog.ComboBox1Change();
     QTest::mouseClick(dialog.BitBtn3, Qt::LeftButton);
@@ -658,13 +630,13 @@ void TstPadSign::padSoftwareLostAtPenSettings()
 
     // The earlier pad was closed and released; its items went with it.
     QVERIFY(!first);
-    QCOMPARE(fixture.shown.size(), 1);
-    QCOMPARE(fixture.shown.at(0).kind, u"error"_qs);
-    QVERIFY(fixture.shown.at(0).text.endsWith(u"\r\rborta"_qs));
+    QCOMPARE(fixture.dialogs.shown.size(), 1);
+    QCOMPARE(fixture.dialogs.shown.at(0).kind, DialogKind::Error);
+    QVERIFY(fixture.dialogs.shown.at(0).text.endsWith(u"\r\rborta"_qs));
     QCOMPARE(dialog.ComboBox1->count(), 0);
     QVERIFY(!dialog.BitBtn2->isEnabled());
     activateAgain(dialog);
-    QCOMPARE(fixture.shown.size(), 1);
+    QCOMPARE(fixture.dialogs.shown.size(), 1);
 }
 
 void TstPadSign::scriptedSigningEndToEnd()
@@ -695,7 +667,7 @@ void TstPadSign::scriptedSigningEndToEnd()
     poll->start();
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
 
-    QCOMPARE(fixture.shown.size(), 1);
+    QCOMPARE(fixture.dialogs.shown.size(), 1);
     const QImage picture = dialog.SignArea();
     QCOMPARE(picture.format(), QImage::Format_RGB888);
     const QRect bounds = inkBounds(picture, QColor(0, 0, 250));

@@ -3,6 +3,7 @@
 #include "signature/scriptedpad.h"
 #include "signature/signdeclaration.h"
 #include "signature/tfrmepadsign.h"
+#include "dialogrecorder.h"
 #include "testrunner.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/settings.h"
@@ -36,46 +37,6 @@ constexpr int kAreaWidth = 575;
 constexpr int kAreaHeight = 222;
 // The default pen colour: red 0, green 0, blue 250.
 const QColor kPen(0, 0, 250);
-
-struct Shown
-{
-    DialogKind kind;
-    QString text;
-};
-
-// Records every message for one test and restores the standard presenter afterwards.
-class DialogRecorder
-{
-public:
-    DialogRecorder()
-    {
-        class Presenter final : public DialogPresenter
-        {
-        public:
-            explicit Presenter(std::shared_ptr<QList<Shown>> shown) : m_shown(std::move(shown)) {}
-            int showMessage(DialogKind kind, const QString &, const QString &text) override
-            {
-                m_shown->append({kind, text});
-                return mrOk;
-            }
-            void showBalloonHint(const QString &, const QString &text, QWidget *) override
-            {
-                m_shown->append({DialogKind::Information, text});
-            }
-
-        private:
-            std::shared_ptr<QList<Shown>> m_shown;
-        };
-        SetDialogPresenter(std::make_unique<Presenter>(m_shown));
-    }
-    ~DialogRecorder() { SetDialogPresenter(nullptr); }
-    Q_DISABLE_COPY_MOVE(DialogRecorder)
-
-    const QList<Shown> &shown() const { return *m_shown; }
-
-private:
-    std::shared_ptr<QList<Shown>> m_shown = std::make_shared<QList<Shown>>();
-};
 
 // Stands in for the capture dialog: gives the prepared drawing areas in turn (nullopt is a
 // cancel) and keeps the headings it was shown with.
@@ -295,7 +256,7 @@ void TestSignDeclaration::cropSignature()
     QCOMPARE(target.format(), QImage::Format_RGB888);
     QCOMPARE(target.size(), expected.size());
     QCOMPARE(target, source.copy(expected).convertToFormat(QImage::Format_RGB888));
-    QVERIFY(dialogs.shown().isEmpty());
+    QVERIFY(dialogs.shown.isEmpty());
 }
 
 void TestSignDeclaration::cropFindsNothingInAnotherColour()
@@ -468,7 +429,7 @@ void TestSignDeclaration::noPlaceholderAsksNothing()
     QVERIFY(SignDeclaration(document, u"Anna Andersson"_s, u"Eva"_s, QString()));
     QVERIFY(capture.headings().isEmpty());
     QVERIFY(names.captions.isEmpty());
-    QVERIFY(dialogs.shown().isEmpty());
+    QVERIFY(dialogs.shown.isEmpty());
     QCOMPARE(document.PlainText(),
              u"Jag intygar att uppgifterna stämmer. patdigisign %vg digisign%"_s);
 }
@@ -484,7 +445,7 @@ void TestSignDeclaration::placeholderTwiceSignedOnce()
     QVERIFY(SignDeclaration(document, u"Anna Andersson"_s, QString(), QString()));
     QCOMPARE(capture.headings(), QStringList{u"Ange Anna Andersson signatur på ePaden"_s});
     QVERIFY(names.captions.isEmpty()); // the patient's own name, no dialog
-    QVERIFY(dialogs.shown().isEmpty());
+    QVERIFY(dialogs.shown.isEmpty());
     QVERIFY(document.StoreCompressed);
 
     const QString text = document.PlainText();
@@ -516,7 +477,7 @@ void TestSignDeclaration::cancelledGuardianStillAsksCareProvider()
     QCOMPARE(capture.headings(), (QStringList{u"Ange Målsmans signatur på ePaden"_s,
                                               u"Ange Vårdgivarens signatur på ePaden"_s}));
     QVERIFY(names.captions.isEmpty());  // no name line for the care provider
-    QVERIFY(dialogs.shown().isEmpty()); // a cancel says nothing
+    QVERIFY(dialogs.shown.isEmpty()); // a cancel says nothing
     QVERIFY(document.FindText(u"%patmaldigisign%"_s) >= 0);
     QCOMPARE(document.FindText(u"%vgdigisign%"_s), -1);
     QCOMPARE(picturesIn(document).size(), 1);
@@ -531,9 +492,9 @@ void TestSignDeclaration::noStrokesStopsSigning()
 
     QVERIFY(!SignDeclaration(document, u"Anna Andersson"_s, QString(), QString()));
     QCOMPARE(capture.headings().size(), 1); // the care provider is not asked
-    QCOMPARE(dialogs.shown().size(), 1);
-    QCOMPARE(dialogs.shown().first().kind, DialogKind::Information);
-    QCOMPARE(dialogs.shown().first().text, u"Ingen signatur kunde detekteras!"_s);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown.first().kind, DialogKind::Information);
+    QCOMPARE(dialogs.shown.first().text, u"Ingen signatur kunde detekteras!"_s);
     QVERIFY(document.FindText(u"%patdigisign%"_s) >= 0);
     QVERIFY(document.FindText(u"%vgdigisign%"_s) >= 0);
 }
@@ -555,7 +516,7 @@ void TestSignDeclaration::guardianNameFromDialogEvenOnCancel()
     QCOMPARE(names.prompts, QStringList(2, u"Namn:"_s));
     QCOMPARE(names.offered, QStringList(2, u"Eva Andersson"_s));
     QCOMPARE(names.maxLengths, QList<int>(2, 40));
-    QVERIFY(dialogs.shown().isEmpty());
+    QVERIFY(dialogs.shown.isEmpty());
 
     const QList<QImage> pictures = picturesIn(document);
     QCOMPARE(pictures.size(), 2);
@@ -580,9 +541,9 @@ void TestSignDeclaration::failureWhileSigningIsReported()
     SetCaptureFunction(previous);
     QVERIFY(!signedAll);
     QCOMPARE(asked, 1);
-    QCOMPARE(dialogs.shown().size(), 1);
-    QCOMPARE(dialogs.shown().first().kind, DialogKind::Error);
-    QCOMPARE(dialogs.shown().first().text, u"Det gick inte att signera!\r\rPennan svarar inte"_s);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown.first().kind, DialogKind::Error);
+    QCOMPARE(dialogs.shown.first().text, u"Det gick inte att signera!\r\rPennan svarar inte"_s);
     QVERIFY(document.FindText(u"%patdigisign%"_s) >= 0);
 }
 
@@ -628,7 +589,7 @@ void TestSignDeclaration::signsThroughTheCaptureDialog()
 
     QVERIFY(signedAll);
     QCOMPARE(heading, u"Ange Anna Andersson signatur på ePaden"_s);
-    for (const Shown &message : dialogs.shown())
+    for (const DialogRecorder::Shown &message : dialogs.shown)
         QVERIFY2(message.kind != DialogKind::Error, qPrintable(message.text));
     QCOMPARE(document.FindText(u"%patdigisign%"_s), -1);
     const QList<QImage> pictures = picturesIn(document);
