@@ -13,6 +13,7 @@
 #include "toolkit/dialogs.h"
 #include "toolkit/richtextblob.h"
 #include "toolkit/settings.h"
+#include "widgets/linebreaks.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -300,7 +301,7 @@ int TQuestionnairePage::clientWidth() const
 void TQuestionnairePage::setMessage(const QString &text)
 {
     if (m_label2)
-        m_label2->setText(text);
+        m_label2->setText(WithLineBreaks(text));
 }
 
 void TQuestionnairePage::hideSaveButton()

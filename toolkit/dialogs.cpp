@@ -1,5 +1,7 @@
 #include "toolkit/dialogs.h"
 
+#include "widgets/linebreaks.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -18,15 +20,6 @@ const QString kRowConflictSwedish =
     QStringLiteral("Det gick inte att hitta raden för uppdatering. Vissa värden kan ha ändrats "
                    "sedan den lästes sist");
 
-// The platform dialog shows "\r" alone as no line break.
-QString displayText(const QString &text)
-{
-    QString shown = text;
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    shown.replace(u'\r', u'\n');
-    return shown;
-}
-
 class MessageBoxPresenter final : public DialogPresenter
 {
 public:
@@ -34,7 +27,7 @@ public:
     {
         QMessageBox box;
         box.setWindowTitle(caption);
-        box.setText(displayText(text));
+        box.setText(WithLineBreaks(text));
         switch (kind) {
         case DialogKind::Information: box.setIcon(QMessageBox::Information); break;
         case DialogKind::Warning: box.setIcon(QMessageBox::Warning); break;
@@ -63,7 +56,7 @@ public:
         if (!control)
             return;
         const QString html = QStringLiteral("<b>%1</b><br>%2")
-                                 .arg(title.toHtmlEscaped(), displayText(text).toHtmlEscaped());
+                                 .arg(title.toHtmlEscaped(), WithLineBreaks(text).toHtmlEscaped());
         QToolTip::showText(control->mapToGlobal(control->rect().center()), html, control, {},
                            kBalloonHintMs);
     }

@@ -135,7 +135,7 @@ void TestDeclarationFlow::answerSaveAndReturn()
 
     window->SpeedButton2->click();
     QCOMPARE(window->Label2->text(),
-             u"Hälsodeklarationen sparad.\rFortsätt fylla i och spara igen, eller tryck på röda "
+             u"Hälsodeklarationen sparad.\nFortsätt fylla i och spara igen, eller tryck på röda "
              u"krysset för att återgå."_s);
     QVERIFY(!window->Questionnaire->FModified);
     QVERIFY(kiosk.dialogs.shown.isEmpty());
