@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -35,6 +36,9 @@ constexpr int kMemoMargin = 2;
 // the row's height; more air would cut them off.
 constexpr int kLinePadding = 8;
 constexpr int kNoLimit = 32767; // QLineEdit's own default
+// Headings shrink no further than this to fit their box.
+constexpr int kSmallestFitPixels = 9;
+constexpr qreal kSmallestFitPoints = 7;
 
 // The free-text editor holds '\n'; answers are kept with the platform's "\r\n" line breaks,
 // which is also how they are counted against the column's length.
@@ -117,6 +121,7 @@ public:
     bool opensListAt(const QPoint &global) const;
     void dropDownLater();
     void updateClearButton();
+    void fitLineFont();
 
     TAnswerBox *q;
     QLineEdit *line = nullptr;
@@ -139,6 +144,7 @@ public:
     bool wantReturns = false;
     bool autoSize = true;
     bool allowClearKey = false;
+    bool fitText = false;
     int dropDownWidth = 0;
     int tag = 0;
 
@@ -181,6 +187,28 @@ void TAnswerBox::Private::pushText()
     }
     if (memo && memoText() != text)
         memo->setPlainText(toEditorLines(text));
+    fitLineFont();
+}
+
+void TAnswerBox::Private::fitLineFont()
+{
+    if (!fitText)
+        return;
+    QFont font = q->font();
+    // The entry's own margins and frame take some of its width.
+    const int room = line->contentsRect().width() - 6;
+    const bool pixels = font.pixelSize() > 0;
+    while (QFontMetrics(font).horizontalAdvance(text) > room) {
+        if (pixels ? font.pixelSize() <= kSmallestFitPixels
+                   : font.pointSizeF() <= kSmallestFitPoints)
+            break;
+        if (pixels)
+            font.setPixelSize(font.pixelSize() - 1);
+        else
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    line->setFont(font);
+    line->setCursorPosition(0);
 }
 
 void TAnswerBox::Private::edited(const QString &newText)
@@ -192,10 +220,12 @@ void TAnswerBox::Private::edited(const QString &newText)
     // The editor not in use follows quietly.
     {
         const QScopedValueRollback<bool> guard(syncing, true);
-        if (editor() != line)
+        if (editor() != line) {
             line->setText(text);
-        else if (memo)
+            line->setCursorPosition(0);
+        } else if (memo) {
             memo->setPlainText(toEditorLines(text));
+        }
     }
     updateClearButton();
     if (q->OnChange)
@@ -260,7 +290,13 @@ void TAnswerBox::Private::updateEditors()
     {
         const QScopedValueRollback<bool> guard(syncing, true);
         line->setReadOnly(readOnly || style == PickOnly);
-        line->setMaxLength(maxLength > 0 ? maxLength : kNoLimit);
+        const int limit = maxLength > 0 ? maxLength : kNoLimit;
+        if (line->maxLength() != limit) {
+            // The entry re-sets its text for a new limit, which scrolls it to its end.
+            line->setMaxLength(limit);
+            if (!line->hasFocus())
+                line->setCursorPosition(0);
+        }
         if (memo) {
             memo->setReadOnly(readOnly);
             memo->setLineWrapMode(wordWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
@@ -310,6 +346,7 @@ void TAnswerBox::Private::layout()
     line->setGeometry(entry);
     if (memo)
         memo->setGeometry(entry);
+    fitLineFont();
 }
 
 void TAnswerBox::Private::ensurePopup()
@@ -613,6 +650,19 @@ void TAnswerBox::SetAutoSize(bool on)
         resize(width(), d->oneLineHeight());
 }
 
+bool TAnswerBox::FitTextToWidth() const
+{
+    return d->fitText;
+}
+
+void TAnswerBox::SetFitTextToWidth(bool fit)
+{
+    d->fitText = fit;
+    if (!fit)
+        d->line->setFont(font());
+    d->fitLineFont();
+}
+
 bool TAnswerBox::AllowClearKey() const
 {
     return d->allowClearKey;
@@ -829,6 +879,8 @@ void TAnswerBox::changeEvent(QEvent *event)
     QFrame::changeEvent(event);
     if (event->type() == QEvent::FontChange && d->autoSize)
         resize(width(), d->oneLineHeight());
+    if (event->type() == QEvent::FontChange)
+        d->fitLineFont();
     if (event->type() == QEvent::EnabledChange && !isEnabled())
         CloseUp();
 }

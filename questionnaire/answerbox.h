@@ -75,6 +75,9 @@ public:
     // The clear key (Delete on an entry that is wholly selected, or the clear button) empties it.
     bool AllowClearKey() const;
     void SetAllowClearKey(bool allow);
+    // The entry's font shrinks until its one line of text fits the width (for headings).
+    bool FitTextToWidth() const;
+    void SetFitTextToWidth(bool fit);
     // 0: the list is as wide as the box.
     int DropDownWidth() const;
     void SetDropDownWidth(int width);

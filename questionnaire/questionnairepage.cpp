@@ -609,6 +609,7 @@ void TQuestionnairePage::BuildQuestionnaire(
                         box->SetReadOnly(true);
                         noBoxList(box);
                         box->SetBorder(false);
+                        box->SetFitTextToWidth(true);
                         QPalette palette = box->palette();
                         const QColor face = palette.color(QPalette::Button);
                         palette.setColor(QPalette::Base, face);

@@ -78,6 +78,8 @@ private slots:
     void clearKey_data();
     void clearKey();
     void freedWithItsListOpen();
+    void headingFitsItsWidth();
+    void restoredAnswerShowsFromItsStart();
 };
 
 void TstAnswerBox::itemsCarryNumbers()
@@ -531,4 +533,44 @@ void TstAnswerBox::freedWithItsListOpen()
 }
 
 VN_REGISTER_TEST(TstAnswerBox)
+void TstAnswerBox::headingFitsItsWidth()
+{
+    BoxWindow w;
+    QFont large = w.box->font();
+    large.setPixelSize(32);
+    w.box->setFont(large);
+    w.box->SetReadOnly(true);
+    w.box->SetShowButton(false);
+    w.box->SetFitTextToWidth(true);
+    w.box->SetText(u"Kommentar"_s);
+    QVERIFY(w.show());
+    const auto fits = [&w] {
+        const QLineEdit *entry = w.entry();
+        return QFontMetrics(entry->font()).horizontalAdvance(entry->text()) <=
+               entry->contentsRect().width() - 6;
+    };
+
+    w.box->resize(100, w.box->height());
+    QVERIFY(fits());
+    QVERIFY(w.entry()->font().pixelSize() < 32);
+    QCOMPARE(w.entry()->cursorPosition(), 0);
+
+    // Room again: the heading's own size comes back.
+    w.box->resize(400, w.box->height());
+    QCOMPARE(w.entry()->font().pixelSize(), 32);
+    w.box->SetText(u"Kommentar till svaret, och lite till"_s);
+    QVERIFY(fits());
+}
+
+void TstAnswerBox::restoredAnswerShowsFromItsStart()
+{
+    // As a row restores an answer and then gets its column's limit.
+    BoxWindow w;
+    w.box->resize(100, w.box->height());
+    w.box->SetText(u"Knäoperation 2024, höger knä"_s);
+    w.box->SetMaxLength(50);
+    QVERIFY(w.show());
+    QCOMPARE(w.entry()->cursorPosition(), 0);
+}
+
 #include "tst_answerbox.moc"
