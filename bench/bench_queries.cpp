@@ -3,18 +3,17 @@
 // answer box that offers a list. Reports the statements issued and the time, on SQLite and, when
 // VN_TEST_PG names a server, on PostgreSQL.
 
+#include "benchjournal.h"
 #include "db/openquery.h"
 #include "db/vnadoquery.h"
 #include "db/vnconnection.h"
 #include "demo/demojournal.h"
-#include "demo/pgconninfo.h"
 #include "questionnaire/journalqueries.h"
 
 #include <QApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -90,12 +89,12 @@ void runOpening(benchmark::State &state, const QString &connectionString)
     database1.RollbackTrans();
 }
 
-QString g_sqliteFile;
+QString g_sqliteConnection;
 QString g_pgConnectionString;
 
 void BM_OpenQuestionnaireSqlite(benchmark::State &state)
 {
-    runOpening(state, QStringLiteral("Provider=SQLite;Data Source=") + g_sqliteFile);
+    runOpening(state, g_sqliteConnection);
 }
 
 void BM_OpenQuestionnairePostgres(benchmark::State &state)
@@ -103,59 +102,17 @@ void BM_OpenQuestionnairePostgres(benchmark::State &state)
     runOpening(state, g_pgConnectionString);
 }
 
-bool loadDemo(QSqlDatabase db, Dialect dialect)
-{
-    QString error;
-    const bool loaded = db.open() && CreateDemoJournal(db, dialect, &error);
-    if (!loaded)
-        qFatal("demo journal: %s %s", qPrintable(db.lastError().text()), qPrintable(error));
-    db.close();
-    return loaded;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    g_sqliteFile = dir.filePath(QStringLiteral("demo.sqlite"));
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("load"));
-        db.setDatabaseName(g_sqliteFile);
-        loadDemo(db, Dialect::SQLite);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("load"));
+    const BenchJournals journals(QStringLiteral("queries"), LoadDemoJournal);
+    g_sqliteConnection = journals.sqliteConnection();
+    g_pgConnectionString = journals.postgresConnection();
     benchmark::RegisterBenchmark("OpenQuestionnaire/SQLite", BM_OpenQuestionnaireSqlite)
         ->Unit(benchmark::kMillisecond);
-
-    const QString databaseName =
-        QStringLiteral("vnbench_%1").arg(QCoreApplication::applicationPid());
-    const QString pgServer = qEnvironmentVariable("VN_TEST_PG");
-    std::optional<PgConnInfo> pg;
-    if (!pgServer.trimmed().isEmpty())
-        pg = ParsePgConnInfo(pgServer);
-    if (pg) {
-        {
-            QSqlDatabase admin =
-                QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
-            ApplyPgConnInfo(admin, *pg);
-            if (admin.open())
-                QSqlQuery(admin).exec(QStringLiteral("CREATE DATABASE ") + databaseName);
-            PgConnInfo target = *pg;
-            target.dbname = databaseName;
-            QSqlDatabase db =
-                QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("load"));
-            ApplyPgConnInfo(db, target);
-            loadDemo(db, Dialect::PostgreSQL);
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("load"));
-        g_pgConnectionString =
-            QStringLiteral(
-                "Provider=PostgreSQL;Data Source=%1:%2;Initial Catalog=%3;User ID=%4;Password=%5")
-                .arg(pg->host, QString::number(pg->port == -1 ? 5432 : pg->port), databaseName,
-                     pg->user, pg->password);
+    if (!g_pgConnectionString.isEmpty()) {
         benchmark::RegisterBenchmark("OpenQuestionnaire/PostgreSQL", BM_OpenQuestionnairePostgres)
             ->Unit(benchmark::kMillisecond);
     }
@@ -163,12 +120,5 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-
-    if (pg) {
-        QSqlDatabase admin = QSqlDatabase::database(QStringLiteral("admin"));
-        QSqlQuery(admin).exec(QStringLiteral("DROP DATABASE IF EXISTS ") + databaseName +
-                              QStringLiteral(" WITH (FORCE)"));
-        admin.close();
-    }
     return 0;
 }

@@ -8,11 +8,11 @@
 // and the page's answer-list statements), and as the driver receives them (SQLite's statement
 // trace; libpq's protocol trace), which adds the layer's own look-ups and transaction commands.
 
+#include "benchjournal.h"
 #include "db/openquery.h"
 #include "db/vnadoquery.h"
 #include "db/vnconnection.h"
 #include "demo/demojournal.h"
-#include "demo/pgconninfo.h"
 #include "questionnaire/answerbox.h"
 #include "questionnaire/bettfyspanel.h"
 #include "questionnaire/flowpanel.h"
@@ -277,11 +277,9 @@ QStringList generatedQuestionnaire(int questions)
     return sql;
 }
 
-bool loadJournal(QSqlDatabase db, Dialect dialect)
+void loadJournal(QSqlDatabase &db, Dialect dialect)
 {
-    QString error;
-    if (!db.open() || !CreateDemoJournal(db, dialect, &error))
-        qFatal("demo journal: %s %s", qPrintable(db.lastError().text()), qPrintable(error));
+    LoadDemoJournal(db, dialect);
     QSqlQuery q(db);
     db.transaction();
     for (int size : {150, 450}) {
@@ -291,8 +289,6 @@ bool loadJournal(QSqlDatabase db, Dialect dialect)
         }
     }
     db.commit();
-    db.close();
-    return true;
 }
 
 long residentKilobytes()
@@ -419,43 +415,12 @@ int main(int argc, char **argv)
     SetInstallationKey(InstallationKeyFromFolder(QStringLiteral("C:\\Bench\\")));
     SetDialogPresenter(std::make_unique<CountingPresenter>());
 
-    const QString sqliteFile = dir.filePath(QStringLiteral("journal.sqlite"));
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("load"));
-        db.setDatabaseName(sqliteFile);
-        loadJournal(db, Dialect::SQLite);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("load"));
-    g_sqliteConnection = QStringLiteral("Provider=SQLite;Data Source=") + sqliteFile;
+    const BenchJournals journals(QStringLiteral("page"), loadJournal);
+    g_sqliteConnection = journals.sqliteConnection();
+    g_pgConnection = journals.postgresConnection();
     benchmark::RegisterBenchmark("OpenDemoQuestionnaire/SQLite", BM_OpenDemoQuestionnaireSqlite)
         ->Unit(benchmark::kMillisecond);
-
-    const QString databaseName =
-        QStringLiteral("vnbench_page_%1").arg(QCoreApplication::applicationPid());
-    const QString conninfo = qEnvironmentVariable("VN_TEST_PG").trimmed();
-    const std::optional<PgConnInfo> pg =
-        conninfo.isEmpty() ? std::nullopt : ParsePgConnInfo(conninfo);
-    if (pg) {
-        {
-            QSqlDatabase admin =
-                QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
-            ApplyPgConnInfo(admin, *pg);
-            if (admin.open())
-                QSqlQuery(admin).exec(QStringLiteral("CREATE DATABASE ") + databaseName);
-            PgConnInfo target = *pg;
-            target.dbname = databaseName;
-            QSqlDatabase db =
-                QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("load"));
-            ApplyPgConnInfo(db, target);
-            loadJournal(db, Dialect::PostgreSQL);
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("load"));
-        g_pgConnection =
-            QStringLiteral(
-                "Provider=PostgreSQL;Data Source=%1:%2;Initial Catalog=%3;User ID=%4;Password=%5")
-                .arg(pg->host, QString::number(pg->port == -1 ? 5432 : pg->port), databaseName,
-                     pg->user, pg->password);
+    if (!g_pgConnection.isEmpty()) {
         benchmark::RegisterBenchmark("OpenDemoQuestionnaire/PostgreSQL",
                                      BM_OpenDemoQuestionnairePostgres)
             ->Unit(benchmark::kMillisecond);
@@ -476,11 +441,5 @@ int main(int argc, char **argv)
                     g_fastestBuildMs.value(450), g_fastestBuildMs.value(150),
                     g_fastestBuildMs.value(450) / g_fastestBuildMs.value(150));
 
-    if (pg) {
-        QSqlDatabase admin = QSqlDatabase::database(QStringLiteral("admin"));
-        QSqlQuery(admin).exec(QStringLiteral("DROP DATABASE IF EXISTS ") + databaseName +
-                              QStringLiteral(" WITH (FORCE)"));
-        admin.close();
-    }
     return 0;
 }
