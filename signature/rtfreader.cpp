@@ -1,5 +1,7 @@
 #include "signature/rtfreader.h"
 
+#include "toolkit/ansitext.h"
+
 #include <QHash>
 #include <QImage>
 #include <QStringDecoder>
@@ -9,7 +11,6 @@
 #include <QTextImageFormat>
 #include <QUrl>
 #include <QVariant>
-#include <array>
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -26,19 +27,6 @@ constexpr qint64 kMaxDocumentPixels = qint64(4) * kMaxPicturePixels;
 // Control words are at most 32 letters; a longer run is still consumed but never matches.
 constexpr int kMaxWordLength = 32;
 constexpr double kTwipsPerPixel = 15.0; // 1440 twips per inch at 96 pixels per inch
-
-// Windows-1252 upper half; the five undefined codes map to themselves, as Windows does.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QChar cp1252ToUnicode(uchar byte)
-{
-    if (byte >= 0x80 && byte < 0xA0)
-        return QChar(kCp1252High[byte - 0x80]);
-    return QChar(char16_t(byte));
-}
 
 qint64 boundParam(qint64 low, qint64 value, qint64 high)
 {
@@ -331,6 +319,8 @@ void RtfReader::controlSymbol(uchar symbol)
 {
     if (m_overflowDepth > 0)
         return;
+    // Waiting \'hh bytes come before whatever the symbol adds.
+    flushBytes();
     if (symbol == '*') {
         state().ignorable = true;
         return;
@@ -455,12 +445,13 @@ void RtfReader::controlWord(QByteArrayView word, bool hasParam, qint64 param)
             binary(hasParam ? param : 0);
         return;
     }
+    // Waiting \'hh bytes come before whatever the word adds; no word stands inside a character.
+    flushBytes();
     GroupState &s = state();
     const bool first = s.firstWord;
     s.firstWord = false;
 
     if (word == "bin") {
-        flushBytes();
         binary(hasParam ? param : 0);
         return;
     }
@@ -468,7 +459,6 @@ void RtfReader::controlWord(QByteArrayView word, bool hasParam, qint64 param)
         if (consumeUnicodeSkip())
             return;
         if (s.destination == Destination::Text && hasParam) {
-            flushBytes();
             int unit = int(param % 65536);
             if (unit < 0)
                 unit += 65536;
@@ -568,12 +558,10 @@ void RtfReader::controlWord(QByteArrayView word, bool hasParam, qint64 param)
                                              "do"};
 
     if (word == "fonttbl") {
-        flushBytes();
         s.destination = Destination::FontTable;
         return;
     }
     if (word == "pict") {
-        flushBytes();
         if (m_picture || s.destination == Destination::FontTable) {
             s.destination = Destination::Skip;
             return;
@@ -587,14 +575,12 @@ void RtfReader::controlWord(QByteArrayView word, bool hasParam, qint64 param)
         return; // read as ordinary content
     for (const QByteArrayView d : skipped) {
         if (word == d) {
-            flushBytes();
             s.destination = Destination::Skip;
             return;
         }
     }
     if (s.ignorable && first) {
         // {\*\unknown ...}: the writer says a reader that does not know it may skip it.
-        flushBytes();
         s.destination = Destination::Skip;
         return;
     }
@@ -653,19 +639,14 @@ void RtfReader::controlWord(QByteArrayView word, bool hasParam, qint64 param)
     } else if (word == "uc") {
         s.unicodeSkip = int(boundParam(0, param, 16));
     } else if (word == "par" || word == "sect" || word == "page") {
-        flushBytes();
         paragraph();
     } else if (word == "line") {
-        flushBytes();
         appendChar(QChar::LineSeparator);
     } else if (word == "tab") {
-        flushBytes();
         appendChar(QLatin1Char('\t'));
     } else if (word == "cell" || word == "nestcell") {
-        flushBytes();
         m_pendingCellTab = true;
     } else if (word == "row" || word == "nestrow") {
-        flushBytes();
         m_pendingCellTab = false;
         paragraph();
     } else if (word == "pard") {
@@ -679,7 +660,6 @@ void RtfReader::controlWord(QByteArrayView word, bool hasParam, qint64 param)
     } else if (word == "qj") {
         s.alignment = Qt::AlignJustify;
     } else if (word == "plain") {
-        flushBytes();
         s.format = QTextCharFormat();
         s.font = -1;
         if (m_defaultFont >= 0 && m_fonts.contains(m_defaultFont)) {
@@ -687,28 +667,21 @@ void RtfReader::controlWord(QByteArrayView word, bool hasParam, qint64 param)
             s.format.setFontFamilies({m_fonts.value(m_defaultFont).family});
         }
     } else if (word == "b") {
-        flushBytes();
         s.format.setFontWeight(hasParam && param == 0 ? QFont::Normal : QFont::Bold);
     } else if (word == "i") {
-        flushBytes();
         s.format.setFontItalic(!(hasParam && param == 0));
     } else if (word == "ul" || word == "uld" || word == "uldb" || word == "ulw" ||
                word == "uldash" || word == "ulth" || word == "ulwave" || word == "uldashd" ||
                word == "uldashdd") {
-        flushBytes();
         s.format.setFontUnderline(!(hasParam && param == 0));
     } else if (word == "ulnone") {
-        flushBytes();
         s.format.setFontUnderline(false);
     } else if (word == "strike") {
-        flushBytes();
         s.format.setFontStrikeOut(!(hasParam && param == 0));
     } else if (word == "fs") {
-        flushBytes();
         if (hasParam && param > 0)
             s.format.setFontPointSize(double(qMin<qint64>(param, 3276)) / 2.0);
     } else if (word == "f") {
-        flushBytes();
         const int number = int(boundParam(-1, param, 1 << 20));
         s.font = number;
         const auto it = m_fonts.constFind(number);
@@ -776,11 +749,7 @@ QString RtfReader::decode(const QByteArray &bytes, int codePage)
             return decoder->decode(bytes);
         }
     }
-    QString out;
-    out.reserve(bytes.size());
-    for (const char b : bytes)
-        out.append(cp1252ToUnicode(uchar(b)));
-    return out;
+    return vn::FromAnsi(bytes);
 }
 
 void RtfReader::flushBytes()

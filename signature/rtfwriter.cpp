@@ -1,9 +1,10 @@
 #include "signature/rtfwriter.h"
 
+#include "toolkit/ansitext.h"
+
 #include <QBuffer>
 #include <QFont>
 #include <QImage>
-#include <QStringEncoder>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextDocument>
@@ -26,17 +27,8 @@ QString familyOf(const QTextCharFormat &format)
 // that do not know Unicode.
 char cp1252Byte(char16_t c)
 {
-    if ((c >= 0xA0 && c <= 0xFF))
-        return char(c);
-    static constexpr char16_t high[32] = {
-        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-    for (int i = 0; i < 32; ++i) {
-        if (high[i] == c)
-            return char(0x80 + i);
-    }
-    return 0;
+    const char b = vn::ToAnsiByte(c);
+    return b == '?' && c != u'?' ? 0 : b;
 }
 
 void appendHexByte(QByteArray &out, uchar byte)

@@ -15,7 +15,9 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-char toAnsiByte(char16_t c)
+} // namespace
+
+char ToAnsiByte(char16_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return static_cast<char>(c);
@@ -26,13 +28,11 @@ char toAnsiByte(char16_t c)
     return '?';
 }
 
-} // namespace
-
 QByteArray ToAnsi(QStringView text)
 {
     QByteArray out(text.size(), Qt::Uninitialized);
     for (qsizetype i = 0; i < text.size(); ++i)
-        out[i] = toAnsiByte(text[i].unicode());
+        out[i] = ToAnsiByte(text[i].unicode());
     return out;
 }
 

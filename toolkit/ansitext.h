@@ -10,6 +10,7 @@ namespace vn {
 
 // Characters outside the code page become "?".
 QByteArray ToAnsi(QStringView text);
+char ToAnsiByte(char16_t c);
 QString FromAnsi(QByteArrayView bytes);
 
 } // namespace vn

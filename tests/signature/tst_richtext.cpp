@@ -2,8 +2,6 @@
 // back the same, finding and replacing text around pictures, and the stored blob.
 
 #include "signature/richtextdocument.h"
-#include "signature/rtfreader.h"
-#include "signature/rtfwriter.h"
 #include "testrunner.h"
 
 #include <QBuffer>
@@ -295,6 +293,9 @@ void TestRichText::escapesAndSkipping_data()
     QTest::newRow("symbols and breaks")
         << QByteArray("{\\rtf1 a\\{\\}\\\\\\tab b\\line c\\~d\\emdash\\par e}")
         << QStringLiteral("a{}\\\tb\nc d—\ne");
+    QTest::newRow("escaped letters stay before symbols and breaks")
+        << QByteArray("{\\rtf1 p\\'e5\\~x \\'e4\\emdash\\'f6\\\nz}")
+        << QStringLiteral("p\u00E5 x \u00E4\u2014\u00F6\nz"); // plain text shows \~ as a blank
     QTest::newRow("closing paragraph mark dropped once")
         << QByteArray("{\\rtf1 a\\par\\par}") << QStringLiteral("a\n");
     QTest::newRow("not RTF at all") << QByteArray("just text") << QStringLiteral("just text");
