@@ -19,6 +19,7 @@
 #include <QStylePainter>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -382,8 +383,12 @@ QPoint TfrmePadSign::PadToArea(int absX, int absY) const
                                          (static_cast<long double>(g_xMax) - g_xMin);
     const long double y = 0.1L * h + 0.8L * h * (absY - static_cast<long double>(g_yMin)) /
                                          (static_cast<long double>(g_yMax) - g_yMin);
-    // Halves go to the even neighbour in the default rounding mode.
-    return {int(std::nearbyint(x)), int(std::nearbyint(y))};
+    // A report far outside the pad's range must not overflow the conversion; off the area is
+    // off the area however far. Halves go to the even neighbour in the default rounding mode.
+    const auto toArea = [](long double v, long double size) {
+        return int(std::nearbyint(std::clamp(v, -size, 2 * size)));
+    };
+    return {toArea(x, w), toArea(y, h)};
 }
 
 void TfrmePadSign::PadData(int absX, int absY, int absZ, bool touch)

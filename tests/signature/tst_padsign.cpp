@@ -92,16 +92,6 @@ void activateAgain(TfrmePadSign &dialog)
     QApplication::sendEvent(&dialog, &activate);
 }
 
-bool hasInk(const QImage &image, const QColor &pen)
-{
-    const QRgb ink = pen.rgb();
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) == ink)
-                return true;
-    return false;
-}
-
 QRect inkBounds(const QImage &image, const QColor &pen)
 {
     QRect bounds;
@@ -111,6 +101,11 @@ QRect inkBounds(const QImage &image, const QColor &pen)
             if (image.pixel(x, y) == ink)
                 bounds |= QRect(x, y, 1, 1);
     return bounds;
+}
+
+bool hasInk(const QImage &image, const QColor &pen)
+{
+    return !inkBounds(image, pen).isNull();
 }
 
 void feedStroke(TfrmePadSign &dialog, QPoint from, QPoint to, int pressure)

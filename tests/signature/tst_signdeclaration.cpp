@@ -1,4 +1,3 @@
-#include "signature/pensettings.h"
 #include "signature/richtextdocument.h"
 #include "signature/scriptedpad.h"
 #include "signature/signdeclaration.h"
