@@ -5,7 +5,6 @@
 #include "app/startuphooks.h"
 #include "app/stylesettings.h"
 #include "db/connectionsetup.h"
-#include "db/databaseerror.h"
 #include "db/openquery.h"
 #include "db/vnadoquery.h"
 #include "db/vnconnection.h"
@@ -16,6 +15,7 @@
 #include "signature/signdeclaration.h"
 #include "toolkit/cipherkeys.h"
 #include "toolkit/dialogs.h"
+#include "toolkit/pause.h"
 #include "toolkit/textcipher.h"
 #include "widgets/appfileinformation.h"
 #include "widgets/inputform.h"
@@ -103,20 +103,8 @@ void setDefaultCursor()
         QGuiApplication::restoreOverrideCursor();
 }
 
-// The window keeps painting meanwhile; user input waits, so that no second search starts.
-void pause(std::chrono::milliseconds duration)
-{
-    if (duration.count() <= 0)
-        return;
-    QEventLoop loop;
-    QTimer::singleShot(duration, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
-
 QString messageOf(const std::exception &error)
 {
-    if (const auto *databaseError = dynamic_cast<const DatabaseError *>(&error))
-        return databaseError->message();
     return QString::fromUtf8(error.what());
 }
 
@@ -649,7 +637,7 @@ void TfrmHalsoDekMain::SpeedButton3Click()
         ShowError(messageOf(error));
         return;
     }
-    pause(SearchPause());
+    WaitWithoutUserInput(SearchPause());
 
     if (found == 1) {
         Label2->setText(QStringLiteral(

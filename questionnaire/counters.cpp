@@ -4,9 +4,8 @@
 #include "db/vnadoquery.h"
 #include "db/vnconnection.h"
 #include "toolkit/dialogs.h"
+#include "toolkit/pause.h"
 
-#include <QEventLoop>
-#include <QTimer>
 
 namespace {
 
@@ -32,14 +31,6 @@ void rollbackQuietly(TVNConnection *connection)
     } catch (const std::exception &) {
         // Nothing more can be undone; the next attempt starts afresh.
     }
-}
-
-// The window keeps painting meanwhile; user input waits, so that no second action starts.
-void pause(std::chrono::milliseconds duration)
-{
-    QEventLoop loop;
-    QTimer::singleShot(duration, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void setKey(TVNAdoQuery &query, const QString &tableName, const QString &fieldName)
@@ -119,7 +110,7 @@ int NextSequenceNumber(TVNAdoQuery &lopnrQuery, const QString &tableName, const 
             if (lopnrQuery.Active())
                 lopnrQuery.Cancel();
             rollbackQuietly(connection);
-            pause(CounterRetryPause());
+            WaitWithoutUserInput(CounterRetryPause());
         }
     }
     return -1;

@@ -1,10 +1,9 @@
 #include "toolkit/powerhandling.h"
 
 #include "toolkit/dialogs.h"
+#include "toolkit/pause.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -73,14 +72,6 @@ std::vector<int> registeredIds()
     for (const Registered &r : registry())
         ids.push_back(r.id);
     return ids;
-}
-
-// The window keeps painting; the user's input waits until the connections are back.
-void waitAfterWake()
-{
-    QEventLoop loop;
-    QTimer::singleShot(resumeWait(), &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 // Nothing on success, else the failure's message.
@@ -210,7 +201,7 @@ void HandleResume()
     try {
         do {
             state.again = false;
-            waitAfterWake();
+            WaitWithoutUserInput(resumeWait());
             outcome = reconnectTagged();
         } while (state.again);
     } catch (...) {
