@@ -1,16 +1,13 @@
 #include "app/demosetup.h"
 
+#include "db/connectionsetup.h"
 #include "db/datalinkfile.h"
 #include "demo/demojournal.h"
 #include "platform/folders.h"
 #include "toolkit/settings.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QUuid>
 
 namespace {
 
@@ -19,33 +16,6 @@ bool fail(QString *error, const QString &text)
     if (error)
         *error = text;
     return false;
-}
-
-// Builds the journal beside its final name and moves it there only when complete, so that an
-// interrupted first run does not leave a half-made journal that later runs would trust.
-bool createJournal(const QString &file, QString *error)
-{
-    const QString partial = file + QStringLiteral(".partial");
-    QFile::remove(partial);
-    const QString connectionName =
-        QStringLiteral("vn-demo-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    bool created = false;
-    QString why;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
-        db.setDatabaseName(partial);
-        if (!db.open())
-            why = db.lastError().text();
-        else
-            created = CreateDemoJournal(db, Dialect::SQLite, &why);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connectionName);
-    if (!created || !QFile::rename(partial, file)) {
-        QFile::remove(partial);
-        return fail(error, QStringLiteral("Demojournalen kunde inte skapas: ") + why);
-    }
-    return true;
 }
 
 void writeMissingSetting(const QString &section, const QString &name, const QString &value)
@@ -82,7 +52,7 @@ bool PrepareDemoFolder(const QString &folder, QString *error)
     QDir root(folder);
     const QString registry = root.filePath(QStringLiteral("registry"));
     const QString common = root.filePath(QStringLiteral("common"));
-    const QString dataLinks = QDir(common).filePath(QStringLiteral("System/Ole DB/Data Links"));
+    const QString dataLinks = DataLinksFolderUnder(common);
     if (!QDir().mkpath(registry) || !QDir().mkpath(dataLinks))
         return fail(error, QStringLiteral("Demomappen kunde inte skapas: ") + folder);
     qputenv("VN_REGISTRY_DIR", QDir::toNativeSeparators(registry).toLocal8Bit());
@@ -92,7 +62,7 @@ bool PrepareDemoFolder(const QString &folder, QString *error)
         return fail(error, QStringLiteral("Demomappen kunde inte öppnas: ") + folder);
 
     const QString journal = root.filePath(kDemoJournalFile);
-    if (!QFileInfo::exists(journal) && !createJournal(journal, error))
+    if (!QFileInfo::exists(journal) && !CreateDemoJournalFile(journal, error))
         return false;
 
     const QString dataLink = QDir(dataLinks).filePath(kDemoDataLinkFile);

@@ -32,11 +32,6 @@ bool fileExists(const QString &path)
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
-QString dataLinksFolderUnder(const QString &commonFiles)
-{
-    return withTrailingSeparator(commonFiles)
-           + nativePath(QStringLiteral("System/Ole DB/Data Links/"));
-}
 
 QString connectionStringOf(const QString &dataLinkFile)
 {
@@ -127,6 +122,12 @@ void readLoginFromDatabase(const QString &user, const QString &password)
 
 } // namespace
 
+QString DataLinksFolderUnder(const QString &commonFiles)
+{
+    return withTrailingSeparator(commonFiles) +
+           nativePath(QStringLiteral("System/Ole DB/Data Links/"));
+}
+
 ToolkitGlobals &Toolkit()
 {
     static ToolkitGlobals globals;
@@ -141,7 +142,7 @@ bool ResolveStartupPaths(const QStringList &arguments)
         throw std::runtime_error("Unable to get Current path");
     g.StartFolder = withTrailingSeparator(current);
     SetInstallationKey(InstallationKeyFromFolder(g.StartFolder));
-    g.DataLinksFolder = dataLinksFolderUnder(vn::platform::CommonFilesFolder());
+    g.DataLinksFolder = DataLinksFolderUnder(vn::platform::CommonFilesFolder());
     LoadDefaultDataProvider();
     applyCommandLine(arguments);
     makeSuiteFolder();

@@ -40,6 +40,9 @@ inline const QString kFallbackPassword = QStringLiteral("pilk");
 // std::runtime_error "Unable to get Current path" when the current folder cannot be read.
 bool ResolveStartupPaths(const QStringList &arguments);
 
+// The data-link folder below a common-files folder, with a trailing separator.
+QString DataLinksFolderUnder(const QString &commonFiles);
+
 // The connection string of the data-link file named by the settings ("Provider=" + its init
 // string), or empty when there is no such file. Also sets DataProviderFile.
 void LoadDefaultDataProvider();

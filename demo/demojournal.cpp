@@ -1,9 +1,15 @@
 #include "demo/demojournal.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryFile>
+#include <QUuid>
+#include <filesystem>
+#include <system_error>
 
 using namespace Qt::StringLiterals;
 
@@ -189,5 +195,58 @@ bool CreateDemoJournal(QSqlDatabase &db, Dialect dialect, QString *error)
         db.rollback();
         return fail(message);
     }
+    return true;
+}
+
+bool CreateDemoJournalFile(const QString &path, QString *error)
+{
+    const auto fail = [error](const QString &text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    const QFileInfo target(path);
+    QTemporaryFile temporary(
+        target.absoluteDir().filePath(QLatin1Char('.') + target.fileName() +
+                                      QStringLiteral(".XXXXXX")));
+    if (!temporary.open()) {
+        return fail(QStringLiteral("Kan inte skapa en fil i %1: %2")
+                        .arg(QDir::toNativeSeparators(target.absolutePath()),
+                             temporary.errorString()));
+    }
+    temporary.close();
+    // The temporary file is private to its owner; the journal is not.
+    temporary.setPermissions(target.exists()
+                                 ? target.permissions()
+                                 : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                       QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
+
+    const QString connectionName =
+        QStringLiteral("vn-demo-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    bool created = false;
+    QString why;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+        db.setDatabaseName(temporary.fileName());
+        if (!db.open())
+            why = db.lastError().text();
+        else
+            created = CreateDemoJournal(db, Dialect::SQLite, &why);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+    if (!created)
+        return fail(QStringLiteral("Demojournalen kunde inte skapas: ") + why);
+
+    // Replaces an existing file in one step, which QFile::rename does not.
+    std::error_code renameError;
+    std::filesystem::rename(std::filesystem::path(temporary.fileName().toStdU16String()),
+                            std::filesystem::path(target.absoluteFilePath().toStdU16String()),
+                            renameError);
+    if (renameError) {
+        return fail(QStringLiteral("Kan inte skriva filen %1: %2")
+                        .arg(path, QString::fromLocal8Bit(renameError.message())));
+    }
+    temporary.setAutoRemove(false);
     return true;
 }

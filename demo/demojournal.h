@@ -38,6 +38,11 @@ QStringList SplitSqlStatements(QStringView script);
 // statement failed and why.
 bool CreateDemoJournal(QSqlDatabase &db, Dialect dialect, QString *error = nullptr);
 
+// Creates the demo journal as the SQLite file `path`, replacing a file that is there. The journal
+// is built beside it and moved over it only when complete, so that a failed or interrupted run
+// leaves what was there. On failure `error`, when given, says why in a sentence for the user.
+bool CreateDemoJournalFile(const QString &path, QString *error = nullptr);
+
 // Facts of the demo data that tests build on.
 namespace demojournal {
 

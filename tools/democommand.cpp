@@ -7,11 +7,8 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <QTemporaryFile>
 #include <QTextStream>
 #include <QUuid>
-#include <filesystem>
-#include <system_error>
 
 using namespace Qt::StringLiterals;
 
@@ -59,18 +56,6 @@ private:
     QString m_name;
 };
 
-bool loadSqlite(const QString &path, QString *error)
-{
-    ScopedConnection connection(u"QSQLITE"_s);
-    QSqlDatabase db = connection.database();
-    db.setDatabaseName(path);
-    if (!db.open()) {
-        *error = db.lastError().text();
-        return false;
-    }
-    return CreateDemoJournal(db, Dialect::SQLite, error);
-}
-
 int createSqliteFile(const QString &path, bool force, QTextStream &out, QTextStream &err)
 {
     const QFileInfo target(path);
@@ -87,38 +72,11 @@ int createSqliteFile(const QString &path, bool force, QTextStream &out, QTextStr
         return kFailed;
     }
 
-    // Built beside the target and moved over it only when complete, so that a failed run never
-    // costs an existing file.
-    QTemporaryFile temporary(
-        target.absoluteDir().filePath(u"."_s + target.fileName() + u".XXXXXX"_s));
-    if (!temporary.open()) {
-        err << u"Kan inte skapa en fil i %1: %2\n"_s.arg(
-            QDir::toNativeSeparators(target.absolutePath()), temporary.errorString());
-        return kFailed;
-    }
-    temporary.close();
-    // The temporary file is private to its owner; the journal is not.
-    temporary.setPermissions(target.exists()
-                                 ? target.permissions()
-                                 : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
-                                       QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
-
     QString error;
-    if (!loadSqlite(temporary.fileName(), &error)) {
-        err << u"Demojournalen kunde inte skapas: %1\n"_s.arg(error);
+    if (!CreateDemoJournalFile(target.absoluteFilePath(), &error)) {
+        err << error << u"\n"_s;
         return kFailed;
     }
-
-    std::error_code renameError;
-    std::filesystem::rename(std::filesystem::path(temporary.fileName().toStdU16String()),
-                            std::filesystem::path(target.absoluteFilePath().toStdU16String()),
-                            renameError);
-    if (renameError) {
-        err << u"Kan inte skriva filen %1: %2\n"_s.arg(
-            path, QString::fromLocal8Bit(renameError.message()));
-        return kFailed;
-    }
-    temporary.setAutoRemove(false);
     out << u"Demojournalen skapades i %1.\n"_s.arg(path);
     return kDone;
 }
