@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QDBusAbstractInterface>
 #include <QDBusConnection>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusUnixFileDescriptor>
 #include <QPointer>
 
 namespace vn::platform {
@@ -22,9 +25,34 @@ public:
                                  "org.freedesktop.login1.Manager", bus, parent)
     {}
 
+    // logind sleeps without waiting for its listeners unless one holds a delay lock; the lock
+    // lets the connections close before the machine sleeps. Asked for without waiting, so that
+    // a bus without logind does not hold up the start.
+    void takeSleepDelay()
+    {
+        auto *watcher = new QDBusPendingCallWatcher(
+            asyncCall(QStringLiteral("Inhibit"), QStringLiteral("sleep"),
+                      QStringLiteral("Vennic Hälsodeklaration"),
+                      QStringLiteral("Databasanslutningarna stängs"), QStringLiteral("delay")),
+            this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this,
+                [this](QDBusPendingCallWatcher *call) {
+                    const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *call;
+                    if (reply.isValid())
+                        m_sleepDelay = reply.value();
+                    call->deleteLater();
+                });
+    }
+
+    // Closing the descriptor lets the sleep go on.
+    void releaseSleepDelay() { m_sleepDelay = QDBusUnixFileDescriptor(); }
+
 Q_SIGNALS:
     // true before the machine sleeps, false after it woke.
     void PrepareForSleep(bool start);
+
+private:
+    QDBusUnixFileDescriptor m_sleepDelay;
 };
 
 QPointer<LoginManager> &listener()
@@ -47,12 +75,17 @@ bool StartPowerNotifications(quintptr window, PowerCallbacks callbacks)
         return false;
     auto *manager = new LoginManager(bus, app);
     QObject::connect(manager, &LoginManager::PrepareForSleep, manager,
-                     [callbacks = std::move(callbacks)](bool start) {
+                     [manager, callbacks = std::move(callbacks)](bool start) {
                          const std::function<void()> &callback =
                              start ? callbacks.suspend : callbacks.resume;
                          if (callback)
                              callback();
+                         if (start)
+                             manager->releaseSleepDelay();
+                         else
+                             manager->takeSleepDelay();
                      });
+    manager->takeSleepDelay();
     listener() = manager;
     return true;
 }
