@@ -1,6 +1,5 @@
 #include "questionnaire/questionnairepage.h"
 
-#include "db/databaseerror.h"
 #include "db/openquery.h"
 #include "db/vnadoquery.h"
 #include "db/vnconnection.h"
@@ -11,6 +10,7 @@
 #include "questionnaire/journalqueries.h"
 #include "questionnaire/patientage.h"
 #include "toolkit/dialogs.h"
+#include "toolkit/pause.h"
 #include "toolkit/richtextblob.h"
 #include "toolkit/settings.h"
 #include "widgets/linebreaks.h"
@@ -26,7 +26,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -37,6 +36,8 @@ const QString kLineBreaks = QStringLiteral("\r\r");
 // Below this the pending messages wait during a build: often enough for the cover to paint,
 // seldom enough that the containers do not re-place their rows after every row.
 constexpr qint64 kMessageIntervalMs = 25;
+// A row's label font when created; fitting starts from it.
+constexpr int kCreatedLabelFont = 10;
 // The fitted label font never grows past this, whatever the row's size.
 constexpr int kLargestLabelFont = 72;
 constexpr int kSignAgeDefault = 18;
@@ -89,16 +90,6 @@ public:
 private:
     bool m_active = true;
 };
-
-// The window keeps painting; user input waits, so that no second action starts meanwhile.
-void pause(std::chrono::milliseconds duration)
-{
-    if (duration <= std::chrono::milliseconds::zero())
-        return;
-    QEventLoop loop;
-    QTimer::singleShot(duration, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
 
 // The question row that holds a widget (an answer box), if any.
 TBettFysPanel *rowOf(QWidget *widget)
@@ -622,8 +613,6 @@ void TQuestionnairePage::BuildQuestionnaire(
                 }
                 owner->SetIsGroupOwner(true);
                 owner->SetFontStyles(true);
-                owner->resize(clientWidth(), owner->height());
-                fitLabelFont(owner);
                 finishRow(owner);
                 if (switchQuestion && switchQuestion->col1Typ != 0 && !group.openingAnswer.isNull())
                     installSwitch(owner, group.openingAnswer.toInt());
@@ -658,7 +647,6 @@ void TQuestionnairePage::BuildQuestionnaire(
                 owner->ReCalcWidth();
             }
         }
-        scrollBox->show();
     } catch (const std::exception &error) {
         ShowError(QStringLiteral("Det gick inte att ladda hälsodeklarationspanelerna!") +
                   kLineBreaks + messageOf(error));
@@ -687,7 +675,7 @@ TBettFysPanel *TQuestionnairePage::CreateQuestionPanel(TFlowPanel *container, co
     const QScreen *screen = QGuiApplication::primaryScreen();
     row->resize(row->width(), QuestionPanelHeight(screen ? screen->size() : QSize(1366, 768)));
     QFont font = row->LabelFont();
-    font.setPointSize(10);
+    font.setPointSize(kCreatedLabelFont);
     row->SetLabelFont(font);
     row->SetCaption(text);
     row->setVisible(visible);
@@ -701,7 +689,8 @@ void TQuestionnairePage::fitLabelFont(TBettFysPanel *row)
 {
     row->ReCalcWidth();
     QFont font = row->LabelFont();
-    int size = font.pointSize() > 0 ? font.pointSize() : 10;
+    // Not from the label's present size: fitted again, a long question would lose a point.
+    int size = kCreatedLabelFont;
     const QString caption = row->Caption();
     if (!caption.trimmed().isEmpty()) {
         // The label starts at its margin, so the answer area's left edge less 40 would let
@@ -1100,7 +1089,7 @@ void TQuestionnairePage::SpeedButton2Click()
         }
     }
 
-    pause(SavePause());
+    WaitWithoutUserInput(SavePause());
     FModified = false;
     try {
         if (m_database1->InTransaction())

@@ -196,6 +196,7 @@ private slots:
     void switchQuestionNamingNoQuestion();
     void ownerFinishedWhereverSwitchQuestionSorts();
     void emptyListMakesFreeText();
+    void labelFontFitsTheRow_data();
     void labelFontFitsTheRow();
     void collapsingGroupResizesItsColumn();
     void windowStaysResponsiveWhileBuilding();
@@ -552,24 +553,50 @@ void TestQuestionnairePage::emptyListMakesFreeText()
     QCOMPARE(list->Text(), u"Nej"_s);
 }
 
+void TestQuestionnairePage::labelFontFitsTheRow_data()
+{
+    // A size of 0: the largest that fits, which for these short texts is more than 9.
+    QTest::addColumn<QString>("groupName");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<int>("headingSize");
+    QTest::addColumn<int>("questionSize");
+    const QString longText(200, u'x');
+    QTest::newRow("short heading and question") << u"Frågor"_s << u"Hiv"_s << 0 << 0;
+    QTest::newRow("long question") << u"Frågor"_s << longText << 0 << 9;
+    QTest::newRow("blank question") << u"Frågor"_s << u"  "_s << 0 << 9;
+    // The heading row is fitted as every other row, once.
+    QTest::newRow("long group name") << longText << u"Hiv"_s << 9 << 0;
+    QTest::newRow("empty group name") << QString() << u"Hiv"_s << 9 << 0;
+}
+
 void TestQuestionnairePage::labelFontFitsTheRow()
 {
+    QFETCH(QString, groupName);
+    QFETCH(QString, question);
+    QFETCH(int, headingSize);
+    QFETCH(int, questionSize);
     PAGE_FIXTURE(f, Backend::Sqlite, false);
     addTestPatient(f);
-    f.addGroup({.grupp = 94, .halsonr = kSwitchQuestionnaire, .namn = u"Frågor"_s});
-    f.addQuestion({.lopnr = 941, .grupp = 94, .index = 10, .text = u"Hiv"_s, .col1Lookup = 1});
-    f.addQuestion(
-        {.lopnr = 942, .grupp = 94, .index = 20, .text = QString(200, u'x'), .col1Lookup = 1});
-    f.addQuestion({.lopnr = 943, .grupp = 94, .index = 30, .text = u"  "_s, .col1Lookup = 1});
+    f.addGroup({.grupp = 94, .halsonr = kSwitchQuestionnaire, .namn = groupName});
+    f.addQuestion({.lopnr = 941, .grupp = 94, .text = question, .col1Lookup = 1});
     f.open(kTestPatient, kSwitchQuestionnaire);
 
-    TBettFysPanel *shortQuestion = f.row(94, 941);
-    QVERIFY(shortQuestion->LabelFont().pointSize() > 9);
-    QVERIFY(QFontMetrics(shortQuestion->LabelFont()).height() < shortQuestion->height());
-    QCOMPARE(f.row(94, 942)->LabelFont().pointSize(), 9);
-    QCOMPARE(f.row(94, 943)->LabelFont().pointSize(), 9);
-    QVERIFY(!f.row(94, 941)->LabelFont().bold());
-    QVERIFY(f.owner(0)->FontBold());
+    const auto fits = [](const TBettFysPanel *row, int expected) {
+        const QFont font = row->LabelFont();
+        return expected != 0 ? font.pointSize() == expected
+                             : font.pointSize() > 9 && QFontMetrics(font).height() < row->height();
+    };
+    const auto size = [](const TBettFysPanel *row) {
+        return u"%1 points"_s.arg(row->LabelFont().pointSize()).toUtf8();
+    };
+    TBettFysPanel *heading = f.owner(0);
+    QVERIFY(heading);
+    QVERIFY2(fits(heading, headingSize), size(heading).constData());
+    TBettFysPanel *row = f.row(94, 941);
+    QVERIFY(row);
+    QVERIFY2(fits(row, questionSize), size(row).constData());
+    QVERIFY(!row->LabelFont().bold());
+    QVERIFY(heading->FontBold());
 }
 
 void TestQuestionnairePage::collapsingGroupResizesItsColumn()
