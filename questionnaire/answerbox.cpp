@@ -1,9 +1,11 @@
 #include "questionnaire/answerbox.h"
 
+#include "widgets/linebreaks.h"
 #include "widgets/maskededit.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QColor>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -40,15 +42,8 @@ constexpr int kNoLimit = 32767; // QLineEdit's own default
 constexpr int kSmallestFitPixels = 9;
 constexpr qreal kSmallestFitPoints = 7;
 
-// The free-text editor holds '\n'; answers are kept with the platform's "\r\n" line breaks,
-// which is also how they are counted against the column's length.
-QString toEditorLines(QString text)
-{
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
-
+// The free-text editor holds '\n' (WithLineBreaks makes it so); answers are kept with the
+// platform's "\r\n" line breaks, which is also how they are counted against the column's length.
 QString fromEditorLines(QString text)
 {
     text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
@@ -186,7 +181,7 @@ void TAnswerBox::Private::pushText()
             line->setCursorPosition(0);
     }
     if (memo && memoText() != text)
-        memo->setPlainText(toEditorLines(text));
+        memo->setPlainText(WithLineBreaks(text));
     fitLineFont();
 }
 
@@ -224,7 +219,7 @@ void TAnswerBox::Private::edited(const QString &newText)
             line->setText(text);
             line->setCursorPosition(0);
         } else if (memo) {
-            memo->setPlainText(toEditorLines(text));
+            memo->setPlainText(WithLineBreaks(text));
         }
     }
     updateClearButton();
@@ -265,7 +260,7 @@ void TAnswerBox::Private::ensureMemo()
     memo->installEventFilter(q);
     {
         const QScopedValueRollback<bool> guard(syncing, true);
-        memo->setPlainText(toEditorLines(text));
+        memo->setPlainText(WithLineBreaks(text));
     }
     QObject::connect(memo->document(), &QTextDocument::contentsChange, q,
                      [this](int position, int, int added) {
@@ -592,27 +587,10 @@ void TAnswerBox::SetReadOnly(bool readOnly)
     d->updateEditors();
 }
 
-bool TAnswerBox::HasBorder() const
-{
-    return frameShape() != QFrame::NoFrame;
-}
-
 void TAnswerBox::SetBorder(bool border)
 {
     setFrameStyle(border ? QFrame::StyledPanel | QFrame::Sunken : QFrame::NoFrame);
     d->layout();
-}
-
-QColor TAnswerBox::Color() const
-{
-    return palette().color(QPalette::Base);
-}
-
-void TAnswerBox::SetColor(const QColor &color)
-{
-    QPalette colours = palette();
-    colours.setColor(QPalette::Base, color);
-    setPalette(colours);
 }
 
 bool TAnswerBox::WordWrap() const

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QFrame>
 #include <QString>
 #include <functional>
@@ -59,11 +58,7 @@ public:
     void SetMaxLength(int length);
     bool ReadOnly() const;
     void SetReadOnly(bool readOnly);
-    bool HasBorder() const;
     void SetBorder(bool border);
-    // The background of the entry (the palette's base colour by default).
-    QColor Color() const;
-    void SetColor(const QColor &color);
     // Free-text mode: the text wraps at the box's width and Return enters line breaks.
     bool WordWrap() const;
     void SetWordWrap(bool wrap);

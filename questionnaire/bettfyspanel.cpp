@@ -2,6 +2,7 @@
 
 #include "questionnaire/answerbox.h"
 #include "questionnaire/flowpanel.h"
+#include "widgets/linebreaks.h"
 
 #include <QCoreApplication>
 #include <QFontInfo>
@@ -37,10 +38,7 @@ int pointSizeOf(const QFont &font)
 // boundaries, inside a word only when it is wider than the line.
 int wrappedLines(const QString &text, const QFont &font, int width)
 {
-    QString lines = text;
-    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    const QStringList paragraphs = lines.split(QLatin1Char('\n'));
+    const QStringList paragraphs = WithLineBreaks(text).split(QLatin1Char('\n'));
     if (width <= 0)
         return int(paragraphs.size());
     QTextOption option;
@@ -91,9 +89,9 @@ public:
     bool collapsed = true;
     bool groupOwner = false;
     bool shallBeSaved = false;
-    // The left box's own change handler, kept while the box is in free-text mode.
+    // The left box's own change handler, kept while the box is in free-text mode, that is
+    // while the box's handler is the row's FreeTextChange.
     TAnswerBox::Handler orgOnChange;
-    bool keptOrgOnChange = false;
 };
 
 TBettFysPanel::TBettFysPanel(QWidget *owner, int antalCombos)
@@ -267,10 +265,9 @@ void TBettFysPanel::ApplyLeftComboBoxMode()
     if (box->ButtonVisible()) {
         // Back to a list: the kept handler returns, unless someone has replaced the fitting one
         // meanwhile.
-        if (d->keptOrgOnChange && fitting)
+        if (fitting)
             box->OnChange = d->orgOnChange;
         d->orgOnChange = nullptr;
-        d->keptOrgOnChange = false;
         box->SetWordWrap(false);
         box->SetWantReturns(false);
         box->SetAutoSize(true);
@@ -278,10 +275,8 @@ void TBettFysPanel::ApplyLeftComboBoxMode()
     }
     // Applied again in free-text mode, the box's handler is already the fitting one: keeping
     // that would lose the box's own handler for good.
-    if (!fitting) {
+    if (!fitting)
         d->orgOnChange = box->OnChange;
-        d->keptOrgOnChange = true;
-    }
     box->OnChange = FreeTextChange{this};
     box->SetWordWrap(true);
     box->SetWantReturns(true);

@@ -3,6 +3,7 @@
 #include <QChildEvent>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPoint>
 #include <QResizeEvent>
 #include <algorithm>
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPoint>
 #include <QSize>
 #include <QWidget>
 #include <functional>

@@ -31,11 +31,9 @@ YearsAndMonths FromBirthDate(const QDate &birth, const QDate &today)
 {
     int year = today.year();
     int month = today.month();
-    int day = today.day();
-    if (day < birth.day()) {
-        day += 30;
+    // Before the birthday's day of the month, this month is not yet a whole one.
+    if (today.day() < birth.day())
         --month;
-    }
     int months = month - birth.month();
     if (months < 0) {
         month += 12;

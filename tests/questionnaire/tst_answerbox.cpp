@@ -532,7 +532,6 @@ void TstAnswerBox::freedWithItsListOpen()
     QVERIFY(w.other->hasFocus());
 }
 
-VN_REGISTER_TEST(TstAnswerBox)
 void TstAnswerBox::headingFitsItsWidth()
 {
     BoxWindow w;
@@ -573,4 +572,5 @@ void TstAnswerBox::restoredAnswerShowsFromItsStart()
     QCOMPARE(w.entry()->cursorPosition(), 0);
 }
 
+VN_REGISTER_TEST(TstAnswerBox)
 #include "tst_answerbox.moc"
