@@ -81,6 +81,9 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     SetDialogPresenter(std::make_unique<CountingPresenter>());
     QTemporaryDir dir;
+    // The main window's start-up creates the suite folder under XDG_DATA_HOME; keep the user's
+    // own data folder out of the runs.
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
     QString error;
     if (!PrepareDemoFolder(dir.filePath(QStringLiteral("demo")), &error)) {
         fprintf(stderr, "%s\n", qPrintable(error));

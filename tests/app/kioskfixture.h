@@ -3,7 +3,6 @@
 #include "dbtestutil.h"
 #include "dialogrecorder.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
@@ -11,9 +10,9 @@
 
 class TfrmHalsoDekMain;
 
-// One kiosk workstation for a test: its own settings hives and data-link folder, a scratch
-// journal loaded with the demo data, a data-link file chosen in the settings, recorded dialogs
-// and exits, and the search pause shortened.
+// One kiosk workstation for a test: its own settings hives, data-link folder and per-user data
+// folder, a scratch journal loaded with the demo data, a data-link file chosen in the settings,
+// recorded dialogs and exits, and the search pause shortened.
 class KioskFixture
 {
 public:
@@ -38,8 +37,10 @@ public:
 private:
     QTemporaryDir m_dir;
     dbtest::ScratchDatabase m_db;
-    QByteArray m_oldRegistryDir;
-    QByteArray m_oldCommonFilesDir;
+    dbtest::ScopedEnvironmentVariable m_registryDir;
+    dbtest::ScopedEnvironmentVariable m_commonFilesDir;
+    // The main window's start-up creates the suite folder there.
+    dbtest::ScopedEnvironmentVariable m_dataHome;
 };
 
 // Skips the test when the journal cannot be made.

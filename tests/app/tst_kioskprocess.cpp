@@ -14,13 +14,15 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Starts the kiosk on a demo folder and waits until it tells that the identification page is
-// ready. The kiosk refuses to be closed from outside, so the caller kills it.
+// ready. The kiosk refuses to be closed from outside, so the caller kills it. Its start-up creates
+// the suite folder in `dataHome` rather than in the user's own data folder.
 class KioskProcess
 {
 public:
-    explicit KioskProcess(const QString &demoFolder)
+    KioskProcess(const QString &demoFolder, const QString &dataHome)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_DATA_HOME"_s, dataHome);
         environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         environment.insert(u"ASAN_OPTIONS"_s, u"detect_leaks=0"_s);
         environment.insert(u"QT_LOGGING_RULES"_s, u"vn.app.shell.info=true"_s);
@@ -89,7 +91,7 @@ void TestKioskProcess::demoStartsOnIdentificationPage()
     const QString folder = dir.filePath(u"demo"_s);
     const QString journal = QDir(folder).filePath(u"demojournal.sqlite"_s);
     for (int run = 1; run <= 2; ++run) {
-        KioskProcess kiosk(folder);
+        KioskProcess kiosk(folder, dir.filePath(u"data"_s));
         QVERIFY2(kiosk.process().waitForStarted(), qPrintable(kiosk.process().errorString()));
         QTRY_VERIFY2_WITH_TIMEOUT(kiosk.ready() || kiosk.process().state() == QProcess::NotRunning,
                                   kiosk.log().constData(), 60000);

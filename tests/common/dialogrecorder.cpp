@@ -34,11 +34,3 @@ DialogRecorder::~DialogRecorder()
 {
     SetDialogPresenter(std::move(m_previous));
 }
-
-QStringList DialogRecorder::texts() const
-{
-    QStringList result;
-    for (const Shown &s : shown)
-        result.append(s.text);
-    return result;
-}

@@ -4,8 +4,6 @@
 
 #include <QList>
 #include <QString>
-#include <QStringList>
-
 #include <memory>
 
 class QWidget;
@@ -19,7 +17,7 @@ public:
     {
         DialogKind kind;
         QString text;
-        bool hint = false;         // a balloon hint (its kind is Information)
+        bool hint = false; // a balloon hint (its kind is Information)
         QString hintTitle{};
         QWidget *hintControl = nullptr;
     };
@@ -28,8 +26,6 @@ public:
     ~DialogRecorder();
     DialogRecorder(const DialogRecorder &) = delete;
     DialogRecorder &operator=(const DialogRecorder &) = delete;
-
-    QStringList texts() const;
 
     QList<Shown> shown;
     // Questions take these in turn; No when none is left.

@@ -1,9 +1,12 @@
 #include "dbtestutil.h"
 
+#include "demo/demojournal.h"
+
 #include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QTest>
 
 namespace dbtest {
@@ -250,6 +253,34 @@ void ScratchDatabase::createJournalSchema()
 {
     for (const QString &statement : journalSchema(m_backend))
         exec(statement);
+}
+
+void ScratchDatabase::loadDemoJournal(DemoContent content)
+{
+    const Dialect dialect = m_backend == Backend::Sqlite ? Dialect::SQLite : Dialect::PostgreSQL;
+    for (const QString &statement : SplitSqlStatements(DemoSchemaSql(dialect)))
+        exec(statement);
+    if (content == DemoContent::SchemaOnly)
+        return;
+    // One transaction keeps the load quick on SQLite.
+    exec(QStringLiteral("BEGIN"));
+    for (const QString &statement : SplitSqlStatements(DemoDataSource()))
+        exec(statement);
+    exec(QStringLiteral("COMMIT"));
+}
+
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(const char *name, const QString &value)
+    : m_name(name), m_previous(qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray())
+{
+    qputenv(name, value.toLocal8Bit());
+}
+
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable()
+{
+    if (m_previous.isNull())
+        qunsetenv(m_name.constData());
+    else
+        qputenv(m_name.constData(), m_previous);
 }
 
 } // namespace dbtest

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "dialogrecorder.h"
-
+#include <QByteArray>
 #include <QList>
 #include <QMetaType>
 #include <QSqlDatabase>
@@ -16,6 +15,7 @@ class QTestData;
 
 // Scratch journal databases for the database tests: a SQLite file always, and a PostgreSQL
 // database when VN_TEST_PG holds a libpq conninfo ("host=... port=... user=... dbname=...").
+// Also what the fixtures around them share: the demo journal and isolated environment variables.
 
 namespace dbtest {
 
@@ -43,6 +43,13 @@ void AddBackendRows(const char *prefix = "");
 // Starts a data row named after the case and the backend, with the backend as first column.
 QTestData &NewBackendRow(const char *name, Backend backend);
 
+// What of the demo journal a scratch database gets.
+enum class DemoContent
+{
+    SchemaOnly, // for a small questionnaire of the test's own
+    WithData
+};
+
 // A database of its own for one test: created empty, dropped at the end.
 class ScratchDatabase
 {
@@ -64,6 +71,8 @@ public:
     QVariant scalar(const QString &sql);
     // The tables of the journal with the columns the program uses.
     void createJournalSchema();
+    // The demo journal's tables, as the demo creates them, and with WithData its contents.
+    void loadDemoJournal(DemoContent content = DemoContent::WithData);
 
 private:
     QSqlDatabase admin();
@@ -75,6 +84,20 @@ private:
     std::optional<PgServer> m_server;
     QString m_database;
     QString m_adminName;
+};
+
+// Sets an environment variable while it lives, then restores it (or unsets it again).
+class ScopedEnvironmentVariable
+{
+public:
+    ScopedEnvironmentVariable(const char *name, const QString &value);
+    ~ScopedEnvironmentVariable();
+    ScopedEnvironmentVariable(const ScopedEnvironmentVariable &) = delete;
+    ScopedEnvironmentVariable &operator=(const ScopedEnvironmentVariable &) = delete;
+
+private:
+    QByteArray m_name;
+    QByteArray m_previous; // null when it was unset
 };
 
 } // namespace dbtest

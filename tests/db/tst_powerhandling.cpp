@@ -3,6 +3,7 @@
 #include "db/vnadoquery.h"
 #include "db/vnconnection.h"
 #include "dbtestutil.h"
+#include "dialogrecorder.h"
 #include "testrunner.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/powerhandling.h"
@@ -10,33 +11,12 @@
 #include <QFile>
 #include <QTest>
 #include <memory>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using dbtest::Backend;
 
 namespace {
-
-struct Shown
-{
-    DialogKind kind;
-    QString text;
-};
-
-class AnsweringPresenter final : public DialogPresenter
-{
-public:
-    AnsweringPresenter(QList<Shown> *shown, int answer) : m_shown(shown), m_answer(answer) {}
-    int showMessage(DialogKind kind, const QString &, const QString &text) override
-    {
-        m_shown->append({kind, text});
-        return kind == DialogKind::Question ? m_answer : mrOk;
-    }
-    void showBalloonHint(const QString &, const QString &, QWidget *) override {}
-
-private:
-    QList<Shown> *m_shown;
-    int m_answer;
-};
 
 QString reconnectedNotice(int count)
 {
@@ -80,26 +60,22 @@ class TestPowerHandling : public QObject
 {
     Q_OBJECT
 
-    QList<Shown> m_shown;
+    std::optional<DialogRecorder> m_dialogs;
     QList<int> m_exitCodes;
 
-    void answer(int answer)
-    {
-        SetDialogPresenter(std::make_unique<AnsweringPresenter>(&m_shown, answer));
-    }
+    const QList<DialogRecorder::Shown> &shown() const { return m_dialogs->shown; }
 
 private slots:
     void init()
     {
-        m_shown.clear();
+        m_dialogs.emplace();
         m_exitCodes.clear();
-        answer(mrNo);
         SetResumeWait(std::chrono::milliseconds(1));
         SetTerminateFunction([this](int code) { m_exitCodes.append(code); });
     }
     void cleanup()
     {
-        SetDialogPresenter(nullptr);
+        m_dialogs.reset();
         SetTerminateFunction(nullptr);
         SetResumeWait(kResumeWait);
     }
@@ -129,8 +105,8 @@ private slots:
         QCOMPARE(db.scalar(u"SELECT COUNT(*) FROM PATREG"_s).toInt(), 0);
 
         HandleResume();
-        QCOMPARE(m_shown.size(), 1);
-        QCOMPARE(m_shown[0].text, reconnectedNotice(2));
+        QCOMPARE(shown().size(), 1);
+        QCOMPARE(shown()[0].text, reconnectedNotice(2));
         QVERIFY(database1->Connected() && database1->InTransaction());
         QVERIFY(lopnrDatabase->Connected() && lopnrDatabase->InTransaction());
         QVERIFY(!idle->Connected());
@@ -165,8 +141,8 @@ private slots:
         QCOMPARE(database1->Tag(), 666);
 
         HandleResume();
-        QCOMPARE(m_shown.size(), 1);
-        QCOMPARE(m_shown[0].text, reconnectedNotice(1));
+        QCOMPARE(shown().size(), 1);
+        QCOMPARE(shown()[0].text, reconnectedNotice(1));
         QVERIFY(database1->Connected() && database1->InTransaction());
         QVERIFY(backendPid(*database1) != killed);
         insertPatreg(*database1, 3);
@@ -184,7 +160,8 @@ private slots:
         auto lopnrDatabase = mainWindowConnection(u"lopnrDatabase"_s, init);
         HandleSuspend();
         QVERIFY(QFile::rename(db.sqliteFile(), db.sqliteFile() + u".away"_s));
-        answer(mrYes);
+        // Both connections fail; the user asks to retry each.
+        m_dialogs->answers = {mrYes, mrYes};
 
         HandleResume();
         QFile::rename(db.sqliteFile() + u".away"_s, db.sqliteFile());
@@ -193,14 +170,14 @@ private slots:
         const QString failure = u"Det gick inte att återansluta frmHalsoDekMain.%1!\r"
                                 u"ConnectionString = "_s +
                                 shownInit + u"\r\r"_s;
-        QCOMPARE(m_shown.size(), 3);
-        QCOMPARE(m_shown[0].kind, DialogKind::Question);
-        QCOMPARE(m_shown[0].text,
+        QCOMPARE(shown().size(), 3);
+        QCOMPARE(shown()[0].kind, DialogKind::Question);
+        QCOMPARE(shown()[0].text,
                  u"Databasanslutningen har avbrutits på ett felaktigt sätt!\rOch det automatiska "
                  u"återanslutningsförsöket resulterade i följande fel:\r\r"_s +
                      missing + u"\r\rFörsöka ansluta igen?"_s);
-        QCOMPARE(m_shown[1].kind, DialogKind::Question);
-        QCOMPARE(m_shown[2].text,
+        QCOMPARE(shown()[1].kind, DialogKind::Question);
+        QCOMPARE(shown()[2].text,
                  u"Det gick inte att ansluta till databasen igen. Programmet avslutas.\r\r"_s +
                      failure.arg(u"Database1"_s) + failure.arg(u"lopnrDatabase"_s));
         QCOMPARE(m_exitCodes, QList<int>{1});
@@ -244,8 +221,8 @@ private slots:
         gone.reset();
 
         HandleResume();
-        QCOMPARE(m_shown.size(), 1);
-        QCOMPARE(m_shown[0].text, reconnectedNotice(1));
+        QCOMPARE(shown().size(), 1);
+        QCOMPARE(shown()[0].text, reconnectedNotice(1));
         QVERIFY(kept->Connected());
 
         UnregisterFromPowerEvents(kept.get());

@@ -2,6 +2,7 @@
 #include "db/vnadoquery.h"
 #include "db/vnconnection.h"
 #include "dbtestutil.h"
+#include "dialogrecorder.h"
 #include "testrunner.h"
 #include "toolkit/dialogs.h"
 

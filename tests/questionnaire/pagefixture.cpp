@@ -3,7 +3,6 @@
 #include "db/openquery.h"
 #include "db/vnadoquery.h"
 #include "db/vnconnection.h"
-#include "demo/demojournal.h"
 #include "questionnaire/bettfyspanel.h"
 #include "questionnaire/counters.h"
 #include "questionnaire/flowpanel.h"
@@ -21,11 +20,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QByteArray variable(const char *name)
-{
-    return qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray();
-}
-
 QString quoted(const QString &text)
 {
     return u'\'' + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
@@ -39,10 +33,9 @@ QString orNull(const std::optional<int> &value)
 } // namespace
 
 PageFixture::PageFixture(dbtest::Backend backend, bool demoJournal)
-    : m_db(backend), m_oldRegistryDir(variable("VN_REGISTRY_DIR")),
+    : m_db(backend), m_registryDir("VN_REGISTRY_DIR", m_dir.filePath(QStringLiteral("registry"))),
       m_oldInstallationKey(InstallationKey())
 {
-    qputenv("VN_REGISTRY_DIR", m_dir.filePath(QStringLiteral("registry")).toLocal8Bit());
     SetInstallationKey(InstallationKeyFromFolder(QStringLiteral("C:\\Kiosk\\Page\\")));
     m_oldSign = SetSignDeclaration([this](const SignRequest &request, QByteArray *rtf) {
         signRequests.append(request);
@@ -55,17 +48,8 @@ PageFixture::PageFixture(dbtest::Backend backend, bool demoJournal)
     if (!m_db.unavailable().isEmpty())
         return;
 
-    const Dialect dialect =
-        backend == dbtest::Backend::Sqlite ? Dialect::SQLite : Dialect::PostgreSQL;
-    for (const QString &statement : SplitSqlStatements(DemoSchemaSql(dialect)))
-        m_db.exec(statement);
-    if (demoJournal) {
-        // One transaction keeps the load quick on SQLite.
-        m_db.exec(QStringLiteral("BEGIN"));
-        for (const QString &statement : SplitSqlStatements(DemoDataSource()))
-            m_db.exec(statement);
-        m_db.exec(QStringLiteral("COMMIT"));
-    }
+    m_db.loadDemoJournal(demoJournal ? dbtest::DemoContent::WithData
+                                     : dbtest::DemoContent::SchemaOnly);
 
     m_database1 = std::make_unique<TVNConnection>();
     m_lopnrDatabase = std::make_unique<TVNConnection>();
@@ -135,10 +119,6 @@ PageFixture::~PageFixture()
     TQuestionnairePage::SetSavePause(TQuestionnairePage::kSavePause);
     SetSignDeclaration(std::move(m_oldSign));
     SetInstallationKey(m_oldInstallationKey);
-    if (m_oldRegistryDir.isNull())
-        qunsetenv("VN_REGISTRY_DIR");
-    else
-        qputenv("VN_REGISTRY_DIR", m_oldRegistryDir);
 }
 
 void PageFixture::open(int patientnr, int standard)
@@ -297,4 +277,3 @@ int PageFixture::count(const QString &sqlCondition, const QString &table)
     return m_db.scalar(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2").arg(table, sqlCondition))
         .toInt();
 }
-

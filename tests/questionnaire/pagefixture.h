@@ -123,7 +123,7 @@ public:
 private:
     QTemporaryDir m_dir;
     dbtest::ScratchDatabase m_db;
-    QByteArray m_oldRegistryDir;
+    dbtest::ScopedEnvironmentVariable m_registryDir;
     QString m_oldInstallationKey;
     SignFunction m_oldSign;
     std::unique_ptr<TVNConnection> m_database1;

@@ -1,6 +1,7 @@
 #include "db/vnadoquery.h"
 #include "db/vnconnection.h"
 #include "dbtestutil.h"
+#include "dialogrecorder.h"
 #include "questionnaire/counters.h"
 #include "questionnaire/journalqueries.h"
 #include "testrunner.h"
